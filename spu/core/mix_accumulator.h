@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+// Sums the contributions of one output frame: 24 voices and the CD audio stream.
+// Contributions arrive already narrowed to 16 bits; at most 25 are added per frame, so the
+// 32-bit sums cannot overflow and the clamp in emit() is the only saturation on the way out.
+class MixAccumulator {
+public:
+    MixAccumulator() = default;
+    virtual ~MixAccumulator() = default;
+
+    // Adds one contribution. When reverb is non-zero the values also go to the reverb pair,
+    // which the chip keeps but this plug-in never mixes into the output.
+    void add(int16_t left, int16_t right, int32_t reverb);
+
+    // Clamps each side to -32767..32767 (the lower bound is -32767, as the chip's mixer does),
+    // writes it out and clears all four sums for the next frame.
+    void emit(int16_t& outLeft, int16_t& outRight);
+
+    int32_t reverbLeftSum() const { return reverbLeft; }
+    int32_t reverbRightSum() const { return reverbRight; }
+
+private:
+    int32_t left = 0;
+    int32_t right = 0;
+    int32_t reverbLeft = 0;
+    int32_t reverbRight = 0;
+};

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+
+#include "cd_audio_stream.h"
+#include "mix_accumulator.h"
+#include "voice.h"
+
+// The emulated sound processing unit: sound RAM, the register shadow, the few core registers,
+// the transfer address, the mixer, the 24 voices and the CD audio stream. It has no lock of its
+// own: every operation runs with the plug-in's global critical section held.
+class SpuCore {
+public:
+    static constexpr uint32_t kSoundRamBytes = 512 * 1024;
+    static constexpr int kRegisterCount = 256;          // 16-bit registers 0xC00..0xDFF
+    static constexpr int kVoiceCount = 24;
+    static constexpr uint32_t kNoTransferAddress = 0xFFFFFFFFu;
+
+    explicit SpuCore(int32_t xaBufferSizeKiB);
+    virtual ~SpuCore() = default;
+    SpuCore(const SpuCore&) = delete;
+    SpuCore& operator=(const SpuCore&) = delete;
+
+    void writeRegister(uint32_t address, uint32_t value);
+    uint16_t readRegister(uint32_t address);
+    void writeDataPort(uint16_t value);
+    uint16_t readDataPort();
+    void writeBlock(const uint16_t* source, int32_t count);
+    void readBlock(uint16_t* destination, int32_t count);
+    void feedCdAudio(const XaDecodeRecord* record);
+    void produceFrame(int16_t& outLeft, int16_t& outRight);
+    void refreshShadow();
+
+    uint8_t* soundRamBytes() { return soundRam; }
+    uint8_t* registerBytes() { return reinterpret_cast<uint8_t*>(registers); }
+
+    // Read-only views for tests and tools.
+    const Voice& voice(int index) const { return voices[index]; }
+    const CdAudioStream& cdAudio() const { return cdStream; }
+    uint32_t getTransferAddress() const { return transferAddress; }
+    uint16_t shadow(uint32_t offset) const { return registers[(offset - 0xC00) >> 1]; }
+
+private:
+    uint8_t soundRam[kSoundRamBytes] = {};
+    uint16_t registers[kRegisterCount] = {};
+    uint16_t control = 0;
+    uint16_t status = 0;           // only bits 11..15 are kept
+    uint16_t irqAddress = 0;
+    uint32_t transferAddress = kNoTransferAddress;  // bytes; even and below 0x80000 once set
+    MixAccumulator mix;
+    Voice voices[kVoiceCount];
+    CdAudioStream cdStream;
+};
