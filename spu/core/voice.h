@@ -3,6 +3,17 @@
 
 class MixAccumulator;
 
+// Prediction coefficients of one ADPCM block filter, in 1/64: f0 weighs the last decoded
+// sample, f1 the one before it.
+struct AdpcmFilter {
+    int32_t f0;
+    int32_t f1;
+};
+
+// The chip has five filters; a block header can name 16, the rest decode as filter 0.
+constexpr int kAdpcmFilterCount = 5;
+extern const AdpcmFilter AdpcmFilterTable[kAdpcmFilterCount];
+
 enum class EnvelopePhase : int32_t { Idle = 0, Attack = 1, Decay = 2, Sustain = 3, Release = 4 };
 
 // One of the SPU's 24 voices: plays a chain of 16-byte ADPCM blocks out of sound RAM at its
@@ -18,6 +29,10 @@ public:
     static constexpr int32_t kBlockEnd = 28 * 0x1000;    // pitchCounter at the end of a block
     static constexpr int32_t kEnvelopeFull = 0xFFFFFF;   // 24-bit envelope full scale
     static constexpr int32_t kVolumeLimit = 0xFFFFFF;    // current volume bound, scaled by 1024
+    static constexpr int kBlockBytes = 16;               // header, flags, 14 data bytes
+    static constexpr int32_t kBlockUnits = 2;            // a block in 8-byte address units
+    static constexpr uint32_t kSoundRamMask = 0x7FFFF;   // byte index inside the 512 KiB
+    static constexpr int32_t kAddressMask = 0xFFFF;      // register addresses are 16 bits
 
     Voice();
     virtual ~Voice() = default;
