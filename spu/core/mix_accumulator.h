@@ -5,7 +5,10 @@
 // Contributions arrive already narrowed to 16 bits; at most 25 are added per frame, so the
 // 32-bit sums cannot overflow and the clamp in emit() is the only saturation on the way out.
 class MixAccumulator {
-public:
+  public:
+    static constexpr int32_t kOutputMax = 32767;
+    static constexpr int32_t kOutputMin = -32767;  // the chip's mixer never emits -32768
+
     MixAccumulator() = default;
     virtual ~MixAccumulator() = default;
 
@@ -17,12 +20,14 @@ public:
     // writes it out and clears all four sums for the next frame.
     void emit(int16_t& outLeft, int16_t& outRight);
 
+    int32_t leftSum() const { return left; }
+    int32_t rightSum() const { return right; }
     int32_t reverbLeftSum() const { return reverbLeft; }
     int32_t reverbRightSum() const { return reverbRight; }
 
-private:
+  private:
     int32_t left = 0;
     int32_t right = 0;
-    int32_t reverbLeft = 0;
+    int32_t reverbLeft = 0;  // kept for the reverb unit the chip has; never heard here
     int32_t reverbRight = 0;
 };

@@ -8,10 +8,13 @@
 // The emulated sound processing unit: sound RAM, the register shadow, the few core registers,
 // the transfer address, the mixer, the 24 voices and the CD audio stream. It has no lock of its
 // own: every operation runs with the plug-in's global critical section held.
+//
+// spu_core.cpp holds construction, sound RAM transfers and frame production;
+// spu_core_registers.cpp the register map and the status copy into the shadow.
 class SpuCore {
-public:
+  public:
     static constexpr uint32_t kSoundRamBytes = 512 * 1024;
-    static constexpr int kRegisterCount = 256;          // 16-bit registers 0xC00..0xDFF
+    static constexpr int kRegisterCount = 256;  // 16-bit registers 0xC00..0xDFF
     static constexpr int kVoiceCount = 24;
     static constexpr uint32_t kNoTransferAddress = 0xFFFFFFFFu;
 
@@ -37,13 +40,22 @@ public:
     const Voice& voice(int index) const { return voices[index]; }
     const CdAudioStream& cdAudio() const { return cdStream; }
     uint32_t getTransferAddress() const { return transferAddress; }
-    uint16_t shadow(uint32_t offset) const { return registers[(offset - 0xC00) >> 1]; }
+    uint16_t shadow(uint32_t offset) const {
+        return (offset >= 0xC00 && offset <= 0xDFF) ? registers[(offset - 0xC00) >> 1] : 0;
+    }
 
-private:
+  private:
+    // Byte address of the word the next transfer moves, and the step past it.
+    uint32_t transferByte() const;
+    void advanceTransfer();
+
+    void writeVoiceRegister(uint32_t offset, uint32_t value);
+    void writeBitRegister(uint32_t offset, uint32_t value);
+
     uint8_t soundRam[kSoundRamBytes] = {};
     uint16_t registers[kRegisterCount] = {};
     uint16_t control = 0;
-    uint16_t status = 0;           // only bits 11..15 are kept
+    uint16_t status = 0;  // only bits 11..15 are kept
     uint16_t irqAddress = 0;
     uint32_t transferAddress = kNoTransferAddress;  // bytes; even and below 0x80000 once set
     MixAccumulator mix;

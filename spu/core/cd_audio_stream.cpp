@@ -1,0 +1,92 @@
+#include "cd_audio_stream.h"
+
+#include <new>
+
+#include "fixed_point.h"
+#include "mix_accumulator.h"
+
+namespace {
+
+// Largest size whose shift by 10 still fits a signed 32-bit capacity computation.
+constexpr int32_t kMaxBufferSizeKiB = INT32_MAX >> 10;
+
+constexpr uint32_t kCdVolumeSignBit = 0x8000u;
+
+int32_t ringCapacityFor(int32_t xaBufferSizeKiB) {
+    // The settings only hand out 1..1024; anything else (0 from a broken registry value, or a
+    // negative number, whose shift would be undefined) gives an empty ring rather than garbage.
+    if (xaBufferSizeKiB <= 0 || xaBufferSizeKiB > kMaxBufferSizeKiB) return 0;
+    return (xaBufferSizeKiB << 10) / 2;  // bytes to 16-bit samples
+}
+
+}  // namespace
+
+CdAudioStream::CdAudioStream(int32_t xaBufferSizeKiB) : capacity(ringCapacityFor(xaBufferSizeKiB)) {
+    if (capacity > 0) {
+        // Zeroed so that the ring is deterministic; only written slots are ever mixed anyway.
+        ring = new (std::nothrow) int16_t[static_cast<uint32_t>(capacity)]();
+    }
+    if (ring == nullptr) capacity = 0;
+}
+
+CdAudioStream::~CdAudioStream() {
+    delete[] ring;
+}
+
+int32_t CdAudioStream::decodeCdVolume(uint32_t raw) {
+    const int32_t magnitude = extractBits(raw, 0, 14);
+    if ((raw & kCdVolumeSignBit) != 0) return kFullVolume - magnitude;
+    return magnitude;
+}
+
+void CdAudioStream::setLeftVolume(uint32_t raw) {
+    volumeLeft = decodeCdVolume(raw);
+}
+
+void CdAudioStream::setRightVolume(uint32_t raw) {
+    volumeRight = decodeCdVolume(raw);
+}
+
+int32_t CdAudioStream::framesHeld() const {
+    if (!isUsable()) return 0;
+    return ((writeIndex - readIndex + capacity) % capacity) / 2;
+}
+
+void CdAudioStream::feed(const XaDecodeRecord* record) {
+    if (record == nullptr || !isUsable()) return;
+    const int32_t stereo = record->stereo;
+    if (stereo != 0 && stereo != 1) return;  // would index pcm with a stride we cannot bound
+    if (record->frequency < 0) return;       // would walk the source backwards
+    int32_t n = record->sampleCount;
+    // For 16-bit stereo sources the count is read as bytes of the block, four to a frame.
+    if (record->bits == 16 && stereo == 1) n = n / 4;
+    if (n <= 0) return;
+    if (static_cast<int64_t>(n) * (stereo + 1) > XaDecodeRecord::kMaxSamples) return;
+
+    const int64_t frequency = record->frequency;
+    int32_t sourceFrame = 0;
+    int64_t positionSum =
+        0;  // source position * 44100; 64 bits, so rate 0x7FFFFFFF cannot overflow
+    // Zero-order hold: output frame k is source frame floor(k * frequency / 44100). Every block
+    // starts afresh at its own first frame. The loop ends at the block's end or a full ring; a
+    // rate of 0 therefore repeats the first frame until the ring is full.
+    while (!isFull()) {
+        const int32_t o = sourceFrame * (stereo + 1);
+        ring[writeIndex] = record->pcm[o];
+        ring[writeIndex + 1] = record->pcm[o + stereo];
+        writeIndex = advance(writeIndex);
+        positionSum += frequency;
+        const int64_t next = positionSum / kOutputRate;
+        if (next >= n) return;
+        sourceFrame = static_cast<int32_t>(next);
+    }
+}
+
+void CdAudioStream::mixInto(MixAccumulator& mix) {
+    if (!isUsable() || isEmpty()) return;
+    // A 16-bit sample times at most 0x7FFF fits 32 bits; >> 15 brings it back to 16 bits.
+    const int32_t left = shiftRightArithmetic(ring[readIndex] * volumeLeft, 15);
+    const int32_t right = shiftRightArithmetic(ring[readIndex + 1] * volumeRight, 15);
+    mix.add(wrapTo16(left), wrapTo16(right), 0);
+    readIndex = advance(readIndex);
+}

@@ -1,0 +1,63 @@
+#include "spu_core.h"
+
+namespace {
+
+constexpr uint32_t kLastWordMask = 0x7FFFEu;  // even byte addresses inside the 512 KiB
+
+}  // namespace
+
+SpuCore::SpuCore(int32_t xaBufferSizeKiB) : mix(), voices(), cdStream(xaBufferSizeKiB) {
+    irqAddress = 0;
+    transferAddress = kNoTransferAddress;
+    for (Voice& v : voices) v.setSoundRam(soundRam);
+}
+
+// The data port and DMA always move a whole word at an even address inside sound RAM. Once the
+// host has written the transfer address this is the address itself. Before that it still holds
+// the "never set" marker 0xFFFFFFFF; masking sends such an access to the last word of sound RAM
+// (0x7FFFE), and the step after it wraps to 0, so a host that streams data without setting the
+// address first fills sound RAM from its end round to its start and never leaves it.
+uint32_t SpuCore::transferByte() const {
+    return transferAddress & kLastWordMask;
+}
+
+void SpuCore::advanceTransfer() {
+    transferAddress = transferByte() + 2;
+    if (transferAddress > kSoundRamBytes - 1) transferAddress = 0;
+}
+
+void SpuCore::writeDataPort(uint16_t value) {
+    const uint32_t at = transferByte();
+    soundRam[at] = static_cast<uint8_t>(value & 0xFF);
+    soundRam[at + 1] = static_cast<uint8_t>(value >> 8);
+    advanceTransfer();
+}
+
+uint16_t SpuCore::readDataPort() {
+    const uint32_t at = transferByte();
+    const uint16_t value = static_cast<uint16_t>(soundRam[at] | (soundRam[at + 1] << 8));
+    advanceTransfer();
+    return value;
+}
+
+void SpuCore::writeBlock(const uint16_t* source, int32_t count) {
+    if (source == nullptr) return;  // a host's empty transfer must not become a crash
+    for (int32_t i = 0; i < count; ++i) writeDataPort(source[i]);
+}
+
+void SpuCore::readBlock(uint16_t* destination, int32_t count) {
+    if (destination == nullptr) return;
+    for (int32_t i = 0; i < count; ++i) destination[i] = readDataPort();
+}
+
+void SpuCore::feedCdAudio(const XaDecodeRecord* record) {
+    cdStream.feed(record);
+}
+
+void SpuCore::produceFrame(int16_t& outLeft, int16_t& outRight) {
+    // Voices in index order, then the CD audio: the order fixes which state advances first,
+    // the sums themselves are exact.
+    for (Voice& v : voices) v.renderSample(mix);
+    cdStream.mixInto(mix);
+    mix.emit(outLeft, outRight);
+}
