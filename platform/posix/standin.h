@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "standin_dialog.h"
 #include "win32_types.h"
 
 namespace standin {
@@ -22,7 +23,9 @@ void dsoundAdvancePlayCursor(uint32_t bytes);
 
 // Failure injection. Operation names: "DirectSoundCreate", "SetCooperativeLevel",
 // "CreateSoundBuffer.primary", "CreateSoundBuffer.stream", "Lock". The next call (or every call
-// while `persistent`) of that operation returns hr and creates nothing.
+// while `persistent`) of that operation returns hr and creates nothing. An hr that is not a
+// failure (DS_OK) clears what is armed for that operation. An unknown operation name is a fault
+// in the test: it is reported on stderr and the process aborts.
 void dsoundFailOperation(const std::string& operation, HRESULT hr, bool persistent = false);
 // While set, Lock on the streaming buffer returns DSERR_BUFFERLOST.
 void dsoundSetBufferLost(bool lost);
@@ -52,16 +55,21 @@ struct DsoundStats {
     WORD primaryBitsPerSample = 0;
 };
 DsoundStats dsoundStats();
-// Bytes of the current (or last) streaming buffer as written by the plug-in.
+// Bytes of the current (or last) streaming buffer as written by the plug-in. The plug-in writes
+// into locked memory without the stand-in's lock, so read this while no pass is writing.
 std::vector<uint8_t> dsoundStreamBufferContents();
 // Blocks until the streaming buffer has seen `passes` more GetCurrentPosition calls than when
 // called, or the timeout passes; returns whether they happened.
 bool dsoundWaitForPasses(int passes, int timeoutMs = 5000);
+// Back to Clock mode, no armed failure, no lost buffer, capture finished, call counters and the
+// "last" fields zero, the timer call counts zero. Objects the plug-in still holds stay valid and
+// are still counted as alive.
 void dsoundReset();
 
 // ---- Multimedia timer -----------------------------------------------------------------------
 int timeBeginPeriodCalls();
 int timeEndPeriodCalls();
+void timerReset();
 
 // ---- Registry (in-process, HKEY_CURRENT_USER only) ------------------------------------------
 void registryReset();
@@ -78,6 +86,7 @@ int registryWriteCount();              // RegSetValueExA calls since the last re
 struct ThreadRecord {
     int priority = 0;                  // last SetThreadPriority value
     bool finished = false;
+    DWORD id = 0;                      // as CreateThread reported it
 };
 std::vector<ThreadRecord> threadsCreated();  // in creation order, since the last reset
 void threadsReset();

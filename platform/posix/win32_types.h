@@ -42,6 +42,33 @@ typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef void* FARPROC;
 
+typedef int16_t SHORT;
+typedef uint16_t USHORT;
+typedef int INT;
+typedef size_t SIZE_T;
+typedef void VOID;
+typedef VOID* PVOID;
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+typedef LONG LSTATUS;
+
+// Only the layout matters here: the stand-in ignores security attributes, as the plug-ins
+// always pass null.
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct _GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+} GUID;
+typedef GUID* LPGUID;
+typedef const GUID* LPCGUID;
+
 #define TRUE 1
 #define FALSE 0
 #define MAX_PATH 260
@@ -51,3 +78,56 @@ typedef void* FARPROC;
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
 #define S_OK (static_cast<HRESULT>(0))
 #define ERROR_SUCCESS 0L
+
+// COM results, spelt as the Windows SDK spells them so that a second identical definition in
+// another stand-in header is harmless.
+#ifndef E_NOTIMPL
+#define E_NOTIMPL (static_cast<HRESULT>(0x80004001u))
+#endif
+#ifndef E_POINTER
+#define E_POINTER (static_cast<HRESULT>(0x80004003u))
+#endif
+#ifndef E_FAIL
+#define E_FAIL (static_cast<HRESULT>(0x80004005u))
+#endif
+#ifndef E_OUTOFMEMORY
+#define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000Eu))
+#endif
+#ifndef E_INVALIDARG
+#define E_INVALIDARG (static_cast<HRESULT>(0x80070057u))
+#endif
+
+// System error codes (GetLastError values, registry results), with the SDK's spelling.
+#ifndef ERROR_FILE_NOT_FOUND
+#define ERROR_FILE_NOT_FOUND 2L
+#endif
+#ifndef ERROR_PATH_NOT_FOUND
+#define ERROR_PATH_NOT_FOUND 3L
+#endif
+#ifndef ERROR_ACCESS_DENIED
+#define ERROR_ACCESS_DENIED 5L
+#endif
+#ifndef ERROR_INVALID_HANDLE
+#define ERROR_INVALID_HANDLE 6L
+#endif
+#ifndef ERROR_NOT_ENOUGH_MEMORY
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#endif
+#ifndef ERROR_OUTOFMEMORY
+#define ERROR_OUTOFMEMORY 14L
+#endif
+#ifndef ERROR_INVALID_PARAMETER
+#define ERROR_INVALID_PARAMETER 87L
+#endif
+#ifndef ERROR_INSUFFICIENT_BUFFER
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#endif
+#ifndef ERROR_MORE_DATA
+#define ERROR_MORE_DATA 234L
+#endif
+#ifndef ERROR_NO_MORE_ITEMS
+#define ERROR_NO_MORE_ITEMS 259L
+#endif
+#ifndef ERROR_KEY_DELETED
+#define ERROR_KEY_DELETED 1018L
+#endif

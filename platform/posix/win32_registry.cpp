@@ -1,0 +1,193 @@
+// Registry calls of the Linux stand-in, with the Windows contract for results and out-params,
+// over the in-process store of standin_registry_store.
+#include "win32_registry.h"
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "standin.h"
+#include "standin_registry_store.h"
+
+using standin::detail::RegistryKey;
+using standin::detail::RegistryStore;
+using standin::detail::RegistryValue;
+
+namespace {
+
+struct OpenKey {
+    std::string path;  // normalised
+    REGSAM access = 0;
+};
+
+// Open handles, guarded by the store's mutex. A handle is the address of its OpenKey; the map
+// tells live handles from closed or foreign ones, so a double close is refused, not a crash.
+std::map<HKEY, std::unique_ptr<OpenKey>>& openKeys() {
+    static auto* keys = new std::map<HKEY, std::unique_ptr<OpenKey>>;
+    return *keys;
+}
+
+// Finds what a handle stands for. The key may have gone since it was opened (the tests clear
+// the store between cases): ERROR_KEY_DELETED, as Windows reports for a deleted key.
+LSTATUS resolve(RegistryStore& store, HKEY key, OpenKey* out) {
+    if (key == HKEY_CURRENT_USER) {
+        out->path.clear();
+        out->access = KEY_ALL_ACCESS;
+        return ERROR_SUCCESS;
+    }
+    auto it = openKeys().find(key);
+    if (it == openKeys().end()) return ERROR_INVALID_HANDLE;
+    if (!store.exists(it->second->path)) return ERROR_KEY_DELETED;
+    *out = *it->second;
+    return ERROR_SUCCESS;
+}
+
+HKEY newHandle(const std::string& path, REGSAM access) {
+    auto open = std::make_unique<OpenKey>();
+    open->path = path;
+    open->access = access;
+    HKEY handle = reinterpret_cast<HKEY>(open.get());
+    openKeys()[handle] = std::move(open);
+    return handle;
+}
+
+}  // namespace
+
+LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
+                               const LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    RegistryStore& store = standin::detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    OpenKey parent;
+    const LSTATUS status = resolve(store, key, &parent);
+    if (status != ERROR_SUCCESS) return status;
+    const std::string path =
+        RegistryStore::join(parent.path, RegistryStore::normalise(subKey ? subKey : ""));
+    if (!store.exists(path) && (parent.access & KEY_CREATE_SUB_KEY) == 0)
+        return ERROR_ACCESS_DENIED;
+    const bool created = store.create(path);
+    *result = newHandle(path, access);
+    if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    RegistryStore& store = standin::detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    OpenKey parent;
+    const LSTATUS status = resolve(store, key, &parent);
+    if (status != ERROR_SUCCESS) return status;
+    const std::string path =
+        RegistryStore::join(parent.path, RegistryStore::normalise(subKey ? subKey : ""));
+    if (!store.exists(path)) return ERROR_FILE_NOT_FOUND;
+    *result = newHandle(path, access);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
+                                LPDWORD dataBytes) {
+    if (data != nullptr && dataBytes == nullptr) return ERROR_INVALID_PARAMETER;
+    RegistryStore& store = standin::detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    OpenKey open;
+    const LSTATUS status = resolve(store, key, &open);
+    if (status != ERROR_SUCCESS) return status;
+    if ((open.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    const RegistryKey* found = store.find(open.path);
+    auto it = found->values.find(RegistryStore::foldName(valueName));
+    if (it == found->values.end()) return ERROR_FILE_NOT_FOUND;
+    const RegistryValue& value = it->second;
+    const DWORD size = static_cast<DWORD>(value.data.size());
+    if (type != nullptr) *type = value.type;
+    if (dataBytes == nullptr) return ERROR_SUCCESS;  // existence and type only
+    if (data != nullptr) {
+        if (*dataBytes < size) {
+            *dataBytes = size;
+            return ERROR_MORE_DATA;
+        }
+        if (size != 0) std::memcpy(data, value.data.data(), size);
+    }
+    *dataBytes = size;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data,
+                              DWORD dataBytes) {
+    RegistryStore& store = standin::detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    ++store.writeCount;  // every call, so that a test sees also a write that was refused
+    if (data == nullptr && dataBytes != 0) return ERROR_INVALID_PARAMETER;
+    OpenKey open;
+    const LSTATUS status = resolve(store, key, &open);
+    if (status != ERROR_SUCCESS) return status;
+    if ((open.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    RegistryValue& value = store.find(open.path)->values[RegistryStore::foldName(valueName)];
+    value.type = type;
+    value.data.assign(data, data + dataBytes);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegCloseKey(HKEY key) {
+    if (key == HKEY_CURRENT_USER) return ERROR_SUCCESS;  // predefined keys may be "closed"
+    RegistryStore& store = standin::detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    return openKeys().erase(key) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+namespace standin {
+
+void registryReset() {
+    RegistryStore& store = detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    store.clear();
+    store.writeCount = 0;
+}
+
+bool registryKeyExists(const std::string& subkey) {
+    RegistryStore& store = detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    return store.exists(RegistryStore::normalise(subkey));
+}
+
+bool registryGetValue(const std::string& subkey, const std::string& name, DWORD* type,
+                      std::vector<uint8_t>* data) {
+    RegistryStore& store = detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    const RegistryKey* key = store.find(RegistryStore::normalise(subkey));
+    if (key == nullptr) return false;
+    auto it = key->values.find(RegistryStore::foldName(name.c_str()));
+    if (it == key->values.end()) return false;
+    if (type != nullptr) *type = it->second.type;
+    if (data != nullptr) *data = it->second.data;
+    return true;
+}
+
+void registrySetValue(const std::string& subkey, const std::string& name, DWORD type,
+                      const std::vector<uint8_t>& data) {
+    RegistryStore& store = detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    const std::string path = RegistryStore::normalise(subkey);
+    store.create(path);
+    RegistryValue& value = store.find(path)->values[RegistryStore::foldName(name.c_str())];
+    value.type = type;
+    value.data = data;
+}
+
+void registrySetDword(const std::string& subkey, const std::string& name, DWORD value) {
+    // Little-endian, as a REG_DWORD is stored on x86.
+    const std::vector<uint8_t> bytes = {
+        static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+        static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    registrySetValue(subkey, name, REG_DWORD, bytes);
+}
+
+int registryWriteCount() {
+    RegistryStore& store = detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    return store.writeCount;
+}
+
+}  // namespace standin

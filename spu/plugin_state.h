@@ -1,0 +1,69 @@
+#pragma once
+// Process-wide state of the sound plug-in: the one lock, the two objects the exports reach, the
+// stop flag of the streaming thread and the values the host registers. Everything here lives
+// from library load to unload; SPUinit and SPUshutdown create and destroy what it points at.
+#include <atomic>
+#include <cstdint>
+
+#include "platform/win32.h"
+
+class SpuCore;
+class SoundDevice;
+
+// Marks the plug-in's entry points: on Windows the .def file names them, natively the shared
+// library is built with hidden visibility and only these are exported.
+#ifdef _WIN32
+#define SPU_EXPORT extern "C"
+#else
+#define SPU_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace plugin {
+
+// Caption of both message boxes and the answer of PSEgetLibName; one static array, so every call
+// hands the host the same pointer.
+extern const char kLibraryName[];
+
+struct State {
+    // The recursive global lock. lockReady says whether it exists: before SPUinit and after
+    // SPUshutdown no entry point may touch it.
+    CRITICAL_SECTION lock;
+    bool lockReady = false;
+
+    SpuCore* core = nullptr;        // null before SPUinit, after SPUshutdown, or when new failed
+    SoundDevice* device = nullptr;  // likewise
+
+    // Written by the host's thread outside the lock and polled by the streaming thread. An
+    // atomic byte: a plain one would be a data race, and the compiler could hoist the read out
+    // of the loop so that SPUclose waited for ever.
+    std::atomic<uint8_t> streamStopRequested{0};
+
+    HANDLE streamThread = nullptr;  // non-null exactly while open with a running thread
+    DWORD streamThreadId = 0;       // stored and never used
+    // "HighResolutionMode" was exactly 1 when SPUopen started the thread; read by that thread.
+    bool streamHighResolution = false;
+
+    uintptr_t registeredCallback = 0;    // kept, never called: no SPU interrupt reaches the host
+    uintptr_t registeredCddaVolume = 0;  // kept, never called
+};
+
+State& state();
+
+// Holds the global lock for one entry point, if the lock exists, and gives the core to use, or
+// null when there is none (before SPUinit, after SPUshutdown, failed allocation). The lock is
+// recursive, so SPUfreeze can hold one of these while SPUplayADPCMchannel takes another.
+class CoreLock {
+public:
+    CoreLock();
+    ~CoreLock();
+    CoreLock(const CoreLock&) = delete;
+    CoreLock& operator=(const CoreLock&) = delete;
+
+    SpuCore* core() const { return core_; }
+
+private:
+    bool held_ = false;
+    SpuCore* core_ = nullptr;
+};
+
+}  // namespace plugin

@@ -1,0 +1,63 @@
+// The streaming pass: the part of the SoundDevice that the streaming thread runs about once a
+// millisecond. The emulated chip advances by exactly the frames the device has played.
+#include <cstring>
+
+#include "fixed_point.h"
+#include "plugin_state.h"
+#include "sound_device.h"
+#include "spu_core.h"
+
+namespace {
+
+constexpr uint32_t kBytesPerFrame = 4;  // 16-bit left, 16-bit right
+
+}  // namespace
+
+void SoundDevice::pump() {
+    // A device whose open failed has no buffer: SPUopen starts no thread then, but stay safe.
+    if (streamBuffer == nullptr || bufferBytes == 0) return;
+
+    // Only the play cursor counts; a failed call leaves 0, as if the cursor were at the start.
+    DWORD playCursor = 0;
+    streamBuffer->GetCurrentPosition(&playCursor, nullptr);
+
+    // Bytes played since the last pass. Progress is only known modulo the buffer length: after
+    // a stall longer than one buffer the device has repeated old contents, and the chip simply
+    // produces a buffer length fewer frames than were played.
+    int32_t played = wrappingSub32(static_cast<int32_t>(playCursor),
+                                   static_cast<int32_t>(writePosition));
+    if (played < 0) played = wrappingAdd32(played, static_cast<int32_t>(bufferBytes));
+
+    void* region1 = nullptr;
+    DWORD length1 = 0;
+    void* region2 = nullptr;
+    DWORD length2 = 0;
+    HRESULT locked = streamBuffer->Lock(writePosition, static_cast<DWORD>(played), &region1,
+                                        &length1, &region2, &length2, 0);
+    // A lost buffer is never restored, and any other failure leaves the regions undefined:
+    // either way this pass writes nothing and the chip does not advance.
+    if (FAILED(locked)) return;
+
+    const uint32_t frames = region1 != nullptr ? length1 / kBytesPerFrame : 0;
+    {
+        plugin::CoreLock lock;
+        if (SpuCore* core = lock.core()) {
+            auto* out = static_cast<uint8_t*>(region1);
+            for (uint32_t i = 0; i < frames; ++i) {
+                int16_t left = 0;
+                int16_t right = 0;
+                core->produceFrame(left, right);
+                // memcpy: after a cursor step that was not a whole frame the region need not be
+                // 2-byte aligned.
+                std::memcpy(out + i * kBytesPerFrame, &left, sizeof(left));
+                std::memcpy(out + i * kBytesPerFrame + 2, &right, sizeof(right));
+            }
+            core->refreshShadow();
+        }
+    }
+    // Only region1 is filled. When the span crosses the buffer end, region2 (the buffer's start)
+    // is filled by the next pass, long before the cursor gets back to it.
+    streamBuffer->Unlock(region1, length1, region2, length2);
+    writePosition = static_cast<uint32_t>(
+        (static_cast<uint64_t>(writePosition) + length1) % bufferBytes);
+}

@@ -1,0 +1,99 @@
+#include "spu_settings.h"
+
+#include "platform/win32.h"
+
+namespace {
+
+constexpr char kKeyPath[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn";
+constexpr char kConfigureText[] =
+    "Edit Registry.\n\n\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn\"";
+
+// One REG_DWORD-sized value. Anything that does not come back as exactly 4 bytes (missing,
+// longer, shorter, unreadable) leaves the fallback: the registry is edited by hand, so a value
+// of the wrong kind must not turn into garbage buffer sizes.
+int32_t readDword(HKEY key, const char* name, int32_t fallback) {
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
+                                   &size);
+    if (result != ERROR_SUCCESS || size != sizeof(data)) return fallback;
+    return static_cast<int32_t>(data);
+}
+
+void writeDword(HKEY key, const char* name, int32_t value) {
+    DWORD data = static_cast<DWORD>(value);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+}
+
+int32_t bufferKiBOrDefault(int32_t value, int32_t fallback) {
+    if (value < SpuSettings::kMinBufferKiB || value > SpuSettings::kMaxBufferKiB) return fallback;
+    return value;
+}
+
+}  // namespace
+
+SpuSettings::SpuSettings()
+    : sampleRateName("WaveFormatSampleRate"),
+      bytesPerSampleName("WaveFormatBytesPerSample"),
+      channelsName("WaveFormatChannels"),
+      soundBufferSizeName("SoundBufferSize"),
+      xaBufferSizeName("XABufferSize"),
+      highResolutionModeName("HighResolutionMode"),
+      keyPath(kKeyPath) {}
+
+void SpuSettings::setDefaults() {
+    sampleRate = kDefaultSampleRate;
+    bytesPerSample = kDefaultBytesPerSample;
+    channels = kDefaultChannels;
+    soundBufferSize = kDefaultSoundBufferSize;
+    xaBufferSize = kDefaultXaBufferSize;
+    highResolutionMode = kDefaultHighResolutionMode;
+}
+
+void SpuSettings::load() {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    LONG opened = RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, &disposition);
+    if (opened != ERROR_SUCCESS) {
+        // No key to read: run on the defaults rather than on whatever an earlier load left.
+        setDefaults();
+        return;
+    }
+    if (disposition == REG_CREATED_NEW_KEY) {
+        setDefaults();
+        save();
+    }
+    // The primary buffer's format is not the user's to choose: the streaming buffer is always
+    // 44100 Hz 16-bit stereo and the primary must match it.
+    sampleRate = kDefaultSampleRate;
+    bytesPerSample = kDefaultBytesPerSample;
+    channels = kDefaultChannels;
+
+    soundBufferSize = bufferKiBOrDefault(
+        readDword(key, soundBufferSizeName, kDefaultSoundBufferSize), kDefaultSoundBufferSize);
+    xaBufferSize = bufferKiBOrDefault(readDword(key, xaBufferSizeName, kDefaultXaBufferSize),
+                                      kDefaultXaBufferSize);
+    highResolutionMode = readDword(key, highResolutionModeName, kDefaultHighResolutionMode);
+    RegCloseKey(key);
+}
+
+void SpuSettings::save() {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    LONG opened = RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, &disposition);
+    if (opened != ERROR_SUCCESS) return;
+    writeDword(key, soundBufferSizeName, soundBufferSize);
+    writeDword(key, xaBufferSizeName, xaBufferSize);
+    writeDword(key, highResolutionModeName, highResolutionMode);
+    RegCloseKey(key);
+}
+
+const char* SpuSettings::configureText() { return kConfigureText; }
+
+// Constructed when the library is loaded and destroyed when it is unloaded; it only holds the
+// names until SPUinit or SPUconfigure loads it.
+static SpuSettings settingsInstance;
+
+SpuSettings& spuSettings() { return settingsInstance; }

@@ -1,0 +1,216 @@
+// SPUinit to SPUshutdown and SPUopen/SPUclose, including the calls out of the host's order and
+// the DirectSound failures at each step of opening.
+#include "spu_test_support.h"
+
+namespace {
+
+using LifecycleTest = SpuPluginTest;
+
+TEST_F(LifecycleTest, EntryPointsBeforeInitAndAfterShutdownDoNothing) {
+    for (int round = 0; round < 2; ++round) {
+        // round 0: never initialised; round 1: initialised, written, shut down.
+        write(0xC04, 0x1234);
+        EXPECT_EQ(read(0xC04), 0);
+        EXPECT_EQ(read(0xDA6), 0);  // not even the 0xFFFF of a fresh core
+        spu.SPUwriteDMA(0x5555);
+        EXPECT_EQ(spu.SPUreadDMA(), 0);
+        uint16_t words[3] = {0xAAAA, 0xBBBB, 0xCCCC};
+        spu.SPUwriteDMAMem(words, 3);
+        spu.SPUreadDMAMem(words, 3);
+        EXPECT_EQ(words[0], 0xAAAA);  // untouched: nothing to read from
+        feedCdRamp(100, 10);
+        auto record = std::make_unique<FreezeRecord>();
+        std::memset(record.get(), 0x5A, sizeof(FreezeRecord));
+        for (uint32_t mode : {0u, 1u, 2u, 3u}) EXPECT_EQ(spu.SPUfreeze(mode, record.get()), 0);
+        EXPECT_EQ(static_cast<uint8_t>(record->name[0]), 0x5A);
+        EXPECT_EQ(spu.SPUopen(testWindow()), 0);
+        EXPECT_EQ(spu.SPUclose(), 0);
+        EXPECT_EQ(standin::dsoundStats().directSoundCreateCalls, 0);
+        EXPECT_TRUE(standin::threadsCreated().empty());
+
+        if (round == 0) {
+            spu.SPUinit();
+            write(0xC04, 0x1234);
+            spu.SPUshutdown();
+        }
+    }
+}
+
+TEST_F(LifecycleTest, InitAfterShutdownStartsFromZeroState) {
+    spu.SPUinit();
+    write(0xC04, 0x1234);
+    write(0xDAA, 0x8000);
+    const uint16_t word = 0xBEEF;
+    spu.uploadWords(0x2000, &word, 1);
+    spu.SPUshutdown();
+
+    spu.SPUinit();
+    EXPECT_EQ(read(0xC04), 0);
+    EXPECT_EQ(read(0xDAA), 0);
+    EXPECT_EQ(read(0xDAE), 0);
+    EXPECT_EQ(read(0xDA6), 0xFFFF);  // no transfer address yet
+    uint16_t back = 0xFFFF;
+    spu.downloadWords(0x2000, &back, 1);
+    EXPECT_EQ(back, 0);
+}
+
+TEST_F(LifecycleTest, DoubleInitKeepsTheStateAndDoubleShutdownIsHarmless) {
+    spu.SPUinit();
+    write(0xC04, 0x0ABC);
+    EXPECT_EQ(spu.SPUinit(), 0);
+    EXPECT_EQ(read(0xC04), 0x0ABC);
+    EXPECT_EQ(spu.SPUshutdown(), 0);
+    EXPECT_EQ(spu.SPUshutdown(), 0);
+    EXPECT_EQ(read(0xC04), 0);
+}
+
+TEST_F(LifecycleTest, OpenStartsOneAboveNormalThreadAndCloseEndsIt) {
+    spu.SPUinit();
+    EXPECT_EQ(spu.SPUopen(testWindow()), 0);
+    auto stats = standin::dsoundStats();
+    EXPECT_EQ(stats.directSoundObjectsAlive, 1);
+    EXPECT_EQ(stats.buffersAlive, 2);
+    EXPECT_EQ(stats.lastCooperativeLevel, 2u);         // DSSCL_PRIORITY
+    EXPECT_EQ(stats.lastStreamFlags, 0x18000u);        // GETCURRENTPOSITION2 | GLOBALFOCUS
+    EXPECT_EQ(stats.streamBufferBytes, kDefaultBufferBytes);
+    EXPECT_TRUE(stats.streamPlaying);
+    EXPECT_TRUE(stats.streamLooping);
+    EXPECT_EQ(stats.primaryChannels, 2);
+    EXPECT_EQ(stats.primarySamplesPerSec, 44100u);
+    EXPECT_EQ(stats.primaryBitsPerSample, 16);
+    auto threads = standin::threadsCreated();
+    ASSERT_EQ(threads.size(), 1u);
+    EXPECT_EQ(threads[0].priority, THREAD_PRIORITY_ABOVE_NORMAL);
+    EXPECT_TRUE(standin::dsoundWaitForPasses(3));
+
+    EXPECT_EQ(spu.SPUclose(), 0);
+    threads = standin::threadsCreated();
+    EXPECT_TRUE(threads[0].finished);  // SPUclose returned only after the thread ended
+    stats = standin::dsoundStats();
+    EXPECT_EQ(stats.directSoundObjectsAlive, 0);
+    EXPECT_EQ(stats.buffersAlive, 0);
+}
+
+TEST_F(LifecycleTest, SecondOpenAndCloseWithoutOpenAreNoOps) {
+    spu.SPUinit();
+    EXPECT_EQ(spu.SPUclose(), 0);  // never opened
+    spu.SPUopen(testWindow());
+    spu.SPUopen(testWindow());
+    EXPECT_EQ(standin::dsoundStats().directSoundCreateCalls, 1);
+    EXPECT_EQ(standin::threadsCreated().size(), 1u);
+    spu.SPUclose();
+    spu.SPUclose();
+    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 0);
+}
+
+TEST_F(LifecycleTest, ReopenGivesFreshThreadAndDeviceAndKeepsTheCore) {
+    spu.SPUinit();
+    const uint16_t word = 0x7E57;
+    spu.uploadWords(0x4000, &word, 1);
+    write(0xC02, 0x0123);
+    spu.SPUopen(testWindow());
+    spu.SPUclose();
+    spu.SPUopen(testWindow());
+    EXPECT_EQ(standin::dsoundStats().directSoundCreateCalls, 2);
+    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 1);
+    auto threads = standin::threadsCreated();
+    ASSERT_EQ(threads.size(), 2u);
+    EXPECT_TRUE(threads[0].finished);
+    EXPECT_FALSE(threads[1].finished);
+    spu.SPUclose();
+    uint16_t back = 0;
+    spu.downloadWords(0x4000, &back, 1);
+    EXPECT_EQ(back, 0x7E57);
+    EXPECT_EQ(read(0xC02), 0x0123);
+}
+
+TEST_F(LifecycleTest, ShutdownWhileOpenClosesFirst) {
+    spu.SPUinit();
+    spu.SPUopen(testWindow());
+    EXPECT_EQ(spu.SPUshutdown(), 0);
+    auto threads = standin::threadsCreated();
+    ASSERT_EQ(threads.size(), 1u);
+    EXPECT_TRUE(threads[0].finished);
+    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 0);
+    EXPECT_EQ(standin::dsoundStats().buffersAlive, 0);
+}
+
+// Each step of opening the output can fail; every one leaves nothing made, no thread, and an
+// SPUclose with nothing to release. The next SPUopen works again.
+class OpenFailureTest : public SpuPluginTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OpenFailureTest, ReleasesWhatItMadeAndStartsNoThread) {
+    spu.SPUinit();
+    standin::dsoundFailOperation(GetParam(), DSERR_GENERIC);
+    EXPECT_EQ(spu.SPUopen(testWindow()), 0);
+    auto stats = standin::dsoundStats();
+    EXPECT_EQ(stats.directSoundObjectsAlive, 0);
+    EXPECT_EQ(stats.buffersAlive, 0);
+    EXPECT_TRUE(standin::threadsCreated().empty());
+    // Silent: no cursor is ever asked for.
+    EXPECT_EQ(stats.getCurrentPositionCalls, 0);
+    write(0xC0C, 0x4321);
+    EXPECT_EQ(read(0xC0C), 0x4321);
+
+    EXPECT_EQ(spu.SPUclose(), 0);
+    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 0);
+
+    spu.SPUopen(testWindow());
+    EXPECT_EQ(standin::threadsCreated().size(), 1u);
+    EXPECT_EQ(standin::dsoundStats().buffersAlive, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStep, OpenFailureTest,
+                         ::testing::Values("DirectSoundCreate", "SetCooperativeLevel",
+                                           "CreateSoundBuffer.primary",
+                                           "CreateSoundBuffer.stream"));
+
+TEST_F(LifecycleTest, CloseStopsFramesAndShadowRefresh) {
+    initAndOpen();
+    feedCdRamp(1000, 4000);
+    advanceAndSettle(400);
+    // Key off of voices 16..23 and beyond: a refreshed entry, which the next pass limits to the
+    // 24 voices.
+    write(0xD8E, 0xFFFF);
+    EXPECT_EQ(read(0xD8E), 0xFFFF);
+    settle();
+    EXPECT_EQ(read(0xD8E), 0x00FF);
+
+    spu.SPUclose();
+    const int passes = standin::dsoundStats().getCurrentPositionCalls;
+    write(0xD8E, 0xFFFF);
+    Sleep(20);
+    EXPECT_EQ(standin::dsoundStats().getCurrentPositionCalls, passes);
+    EXPECT_EQ(read(0xD8E), 0xFFFF);
+
+    // The CD ring did not move while closed: the next open goes on with frame 100.
+    spu.SPUopen(testWindow());
+    advanceAndSettle(4);
+    auto buffer = standin::dsoundStreamBufferContents();
+    EXPECT_EQ(sampleAt(buffer, 0), 999 + 100);
+}
+
+TEST_F(LifecycleTest, HighResolutionModeOneUsesTheTimerPairOnce) {
+    standin::registrySetDword("Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn",
+                              "HighResolutionMode", 1);
+    const int begins = standin::timeBeginPeriodCalls();
+    const int ends = standin::timeEndPeriodCalls();
+    initAndOpen();
+    EXPECT_EQ(standin::timeBeginPeriodCalls(), begins + 1);
+    spu.SPUclose();
+    EXPECT_EQ(standin::timeBeginPeriodCalls(), begins + 1);
+    EXPECT_EQ(standin::timeEndPeriodCalls(), ends + 1);
+}
+
+TEST_F(LifecycleTest, HighResolutionModeOtherThanOneLeavesTheTimerAlone) {
+    standin::registrySetDword("Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn",
+                              "HighResolutionMode", 2);
+    const int begins = standin::timeBeginPeriodCalls();
+    const int ends = standin::timeEndPeriodCalls();
+    initAndOpen();
+    spu.SPUclose();
+    EXPECT_EQ(standin::timeBeginPeriodCalls(), begins);
+    EXPECT_EQ(standin::timeEndPeriodCalls(), ends);
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+// The plug-in's settings in Wine's real registry: what the first SPUinit writes, that hand edits
+// are never overwritten, and that unusable buffer sizes fall back to the defaults at run time
+// while the registry keeps what the user wrote.
+#include <gtest/gtest.h>
+
+#include "message_box_watcher.h"
+#include "registry_key.h"
+#include "spu_plugin.h"
+
+namespace spu_wine {
+namespace {
+
+class SpuRegistry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        spu = exports();
+        ASSERT_NE(spu, nullptr) << "cannot load " << dllPath();
+        ASSERT_TRUE(deleteSettingsKey());
+    }
+    // Later tests in this process, and the playback run, expect the defaults.
+    void TearDown() override { deleteSettingsKey(); }
+
+    static void expectDword(const char* name, uint32_t value) {
+        DwordValue v = readSettingsValue(name);
+        EXPECT_TRUE(v.present) << name;
+        EXPECT_EQ(v.type, static_cast<DWORD>(REG_DWORD)) << name;
+        EXPECT_EQ(v.size, 4u) << name;
+        EXPECT_EQ(v.value, value) << name;
+    }
+
+    const SpuExports* spu = nullptr;
+};
+
+TEST_F(SpuRegistry, FirstInitCreatesTheKeyWithThreeDwords) {
+    ASSERT_EQ(spu->SPUinit(), 0);
+    ASSERT_TRUE(settingsKeyExists());
+    expectDword("SoundBufferSize", 8);
+    expectDword("XABufferSize", 32);
+    expectDword("HighResolutionMode", 0);
+    // The wave format is fixed in the plug-in; its value names never reach the registry.
+    EXPECT_FALSE(readSettingsValue("WaveFormatSampleRate").present);
+    EXPECT_FALSE(readSettingsValue("WaveFormatBytesPerSample").present);
+    EXPECT_FALSE(readSettingsValue("WaveFormatChannels").present);
+    EXPECT_EQ(countSettingsValues(), 3);
+    EXPECT_EQ(spu->SPUshutdown(), 0);
+}
+
+TEST_F(SpuRegistry, HandEditsSurviveLaterInitAndConfigure) {
+    ASSERT_EQ(spu->SPUinit(), 0);
+    ASSERT_EQ(spu->SPUshutdown(), 0);
+    ASSERT_TRUE(writeSettingsDword("SoundBufferSize", 16));
+    ASSERT_TRUE(writeSettingsDword("HighResolutionMode", 1));
+
+    ASSERT_EQ(spu->SPUinit(), 0);
+    ASSERT_EQ(spu->SPUshutdown(), 0);
+    expectDword("SoundBufferSize", 16);
+
+    MessageBoxWatcher watcher("Tarn's DirectSound Driver");
+    EXPECT_EQ(spu->SPUconfigure(), 0);
+    watcher.join();
+    EXPECT_TRUE(watcher.found());
+    expectDword("SoundBufferSize", 16);
+    expectDword("XABufferSize", 32);
+    expectDword("HighResolutionMode", 1);
+    EXPECT_EQ(countSettingsValues(), 3);
+}
+
+TEST_F(SpuRegistry, ZeroBufferSizesPlayWithTheDefaultsAndStayAsWritten) {
+    // A streaming buffer of 0 bytes cannot be created and a CD ring of 0 cannot hold a frame:
+    // the plug-in uses its defaults instead and leaves the user's values alone.
+    ASSERT_EQ(spu->SPUinit(), 0);
+    ASSERT_EQ(spu->SPUshutdown(), 0);
+    ASSERT_TRUE(writeSettingsDword("SoundBufferSize", 0));
+    ASSERT_TRUE(writeSettingsDword("XABufferSize", 0));
+
+    ASSERT_EQ(spu->SPUinit(), 0);
+    ASSERT_EQ(spu->SPUopen(hostWindow()), 0);
+    EXPECT_TRUE(framesMadeWithin(spu, 3000)) << "no frames were made with SoundBufferSize 0";
+    // A CD block into the ring built from the fallback size.
+    static XaDecodeRecord block = {};
+    block.frequency = 44100;
+    block.bits = 16;
+    block.stereo = 0;
+    block.sampleCount = 100;
+    spu->SPUplayADPCMchannel(&block);
+    EXPECT_EQ(spu->SPUclose(), 0);
+    EXPECT_EQ(spu->SPUshutdown(), 0);
+    expectDword("SoundBufferSize", 0);
+    expectDword("XABufferSize", 0);
+}
+
+}  // namespace
+}  // namespace spu_wine
