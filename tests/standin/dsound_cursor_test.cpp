@@ -1,6 +1,7 @@
 // The play cursor under a test's hand, and the capture of what it passes.
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -183,4 +184,25 @@ TEST_F(DsoundTest, WaitForPassesCountsPositionCallsOnTheStream) {
     ASSERT_EQ(device->CreateSoundBuffer(&description, &primary, nullptr), DS_OK);
     primary->GetCurrentPosition(&play, nullptr);
     EXPECT_EQ(standin::dsoundStats().getCurrentPositionCalls, before);
+}
+
+TEST_F(DsoundTest, CaptureIsFinishedWhenTheProcessExits) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = capturePath("exit");
+    std::remove(path.c_str());
+    // A host that exits with the plug-in still open: the file must still be a complete WAV.
+    EXPECT_EXIT(
+        {
+            standin::dsoundSetCursorMode(standin::CursorMode::Manual);
+            openStream();
+            standin::dsoundCaptureToWav(path);
+            standin::dsoundAdvancePlayCursor(400);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const std::vector<uint8_t> wav = readFile(path);
+    ASSERT_EQ(wav.size(), 44u + 400u);
+    EXPECT_EQ(le32(wav, 4), 36u + 400u);
+    EXPECT_EQ(le32(wav, 40), 400u);
+    std::remove(path.c_str());
 }

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kCaption = "Tarn's DirectSound Driver";
 
-TEST(SpuMessageBoxes, AboutShowsItsTextTopmostAndReturnsOnOk) {
+TEST(SpuMessageBoxes, AboutShowsItsTextAndReturnsOnOk) {
     const SpuExports* spu = exports();
     ASSERT_NE(spu, nullptr);
     MessageBoxWatcher watcher(kCaption);
