@@ -54,14 +54,15 @@ run_layer() {
     local test_args=(--test-dir "build/$preset" --output-on-failure --timeout 300)
     [ "$preset" = win32 ] || test_args+=(-j"$jobs")
     [ -n "$ctest_extra" ] && test_args+=($ctest_extra)
-    ctest "${test_args[@]}" 2>&1 | tee "$log" | grep -E '(Failed|\*\*\*|tests passed)' || true
+    ctest "${test_args[@]}" 2>&1 | tee "$log" | grep -E '(\*\*\*|tests passed|^The following tests FAILED|^[[:space:]]+[0-9]+ - )' || true
     count_layer "$name" "$log"
 }
 
 run_layer native native "" ""
 run_layer asan native-asan "" ""
-# ThreadSanitizer: the tests where the streaming thread races the host's threads.
-run_layer tsan native-tsan "spu_plugin_thread_tests standin_tests" "-L thread"
+# ThreadSanitizer: the sound plug-in, whose streaming thread races the host's threads, and the
+# stand-in it runs on.
+run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests standin_tests" "-L thread|plugin|standin"
 
 # The Windows layer needs Wine, an X display and an audio server of its own.
 source tests/win32/wine-env.sh
