@@ -132,6 +132,17 @@ TEST(VoiceEnvelope, FallingSustainEndsTheVoice) {
     EXPECT_EQ(voice.getEnvelopeAccumulator(), 0);
 }
 
+TEST(VoiceEnvelope, Adsr2WriteDuringReleaseAppliesFromTheNextSample) {
+    Voice voice = inPhase(EnvelopePhase::Release, 0, 0x0000, 0x800000);  // step -64
+    voice.stepEnvelope();
+    EXPECT_EQ(voice.getEnvelopeAccumulator(), 0x800000 - 64);
+    voice.writeAdsr2(0x0001);  // release rate 1: -(2 * 2) * 64
+    EXPECT_EQ(voice.getEnvelopeStep(), -256);
+    voice.stepEnvelope();
+    EXPECT_EQ(voice.getEnvelopeAccumulator(), 0x800000 - 64 - 256);
+    EXPECT_EQ(voice.getPhase(), EnvelopePhase::Release);
+}
+
 TEST(VoiceEnvelope, ReleaseLengths) {
     struct Case {
         uint32_t adsr2;

@@ -84,6 +84,23 @@ TEST(VoiceOutput, FixedVolumeAndEnvelopeScaling) {
     EXPECT_EQ(n.right, 998);
 }
 
+TEST(VoiceOutput, EnvelopeMinusOneNegatesToAtMostOne) {
+    // Decay rate 0 (step -4095) towards sustain level 0 (threshold -1): from 100 the step
+    // lands at -3995 and is held at -1, so the level is -1 for this sample.
+    WindowedVoice w(1000, 1000, 0);
+    w.voice.setPhaseForTest(EnvelopePhase::Decay);
+    w.voice.writeAdsr1(0x0000);
+    w.voice.setEnvelopeAccumulatorForTest(100);
+    w.voice.writeVolumeRight(0x4000);  // -0x3FFF
+    // Left: (16383 * 1000) >> 14 = 999, (999 * -1) >> 16 = -1.
+    // Right: (-16383 * 1000) >> 14 = -1000, (-1000 * -1) >> 16 = 0.
+    const Frame f = render(w.voice);
+    EXPECT_EQ(f.left, -1);
+    EXPECT_EQ(f.right, 0);
+    EXPECT_EQ(w.voice.getPhase(), EnvelopePhase::Sustain);
+    EXPECT_EQ(w.voice.getEnvelopeLevel(), 0xFFFF);  // what the register read shows
+}
+
 TEST(VoiceOutput, LargeDecodedSamplesWrapInsteadOfSaturating) {
     // 40000: (16383 * 40000) >> 14 = 39997; 39997 * 0xFFFF = 2621203395 keeps its low 32
     // bits, -1673763901, and >> 16 gives -25540 rather than a clipped 32767.

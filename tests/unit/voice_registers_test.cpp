@@ -101,7 +101,21 @@ TEST(VoiceRegisters, KeyOnLatchesAndStartsTheAttack) {
     voice.setBlockAddressForTest(0x40);
     voice.setPitchCounterForTest(0x5000);
     voice.setWindowSampleForTest(28, 1234);
+    // State a key on must leave alone: predictor history, loop mark, current volume, the
+    // envelope level the attack rises from, and the active flag the next step sets.
+    voice.setHistoryForTest(11, -22);
+    voice.writeRepeatAddress(0x0033);
+    voice.writeVolumeLeft(0x1000);
+    voice.stepVolume();  // current left volume 0x1000 * 1024
+    voice.writeEnvelopeLevel(0x2000);
+    voice.writeActiveFlag(1);
     voice.keyOn(1);
+    EXPECT_EQ(voice.getHistory1(), 11);
+    EXPECT_EQ(voice.getHistory2(), -22);
+    EXPECT_EQ(voice.getRepeatAddress(), 0x0033);
+    EXPECT_EQ(voice.getCurrentVolumeLeft(), 0x400000);
+    EXPECT_EQ(voice.getEnvelopeAccumulator(), 0x200000);
+    EXPECT_EQ(voice.isActive(), 1);
     EXPECT_EQ(voice.isKeyOn(), 1);
     EXPECT_EQ(voice.getPhase(), EnvelopePhase::Attack);
     EXPECT_EQ(voice.getBlockAddress(), 0x200);
