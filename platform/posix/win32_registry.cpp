@@ -43,6 +43,15 @@ LSTATUS resolve(RegistryStore& store, HKEY key, OpenKey* out) {
     return ERROR_SUCCESS;
 }
 
+// The full path of `subKey` below the key a handle stands for, and that key's access.
+LSTATUS resolveSubKey(RegistryStore& store, HKEY key, LPCSTR subKey, OpenKey* parent,
+                      std::string* path) {
+    const LSTATUS status = resolve(store, key, parent);
+    if (status != ERROR_SUCCESS) return status;
+    *path = RegistryStore::join(parent->path, RegistryStore::normalise(subKey ? subKey : ""));
+    return ERROR_SUCCESS;
+}
+
 HKEY newHandle(const std::string& path, REGSAM access) {
     auto open = std::make_unique<OpenKey>();
     open->path = path;
@@ -60,10 +69,9 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REG
     RegistryStore& store = standin::detail::registryStore();
     std::lock_guard<std::mutex> lock(store.mutex);
     OpenKey parent;
-    const LSTATUS status = resolve(store, key, &parent);
+    std::string path;
+    const LSTATUS status = resolveSubKey(store, key, subKey, &parent, &path);
     if (status != ERROR_SUCCESS) return status;
-    const std::string path =
-        RegistryStore::join(parent.path, RegistryStore::normalise(subKey ? subKey : ""));
     if (!store.exists(path) && (parent.access & KEY_CREATE_SUB_KEY) == 0)
         return ERROR_ACCESS_DENIED;
     const bool created = store.create(path);
@@ -78,10 +86,9 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKE
     RegistryStore& store = standin::detail::registryStore();
     std::lock_guard<std::mutex> lock(store.mutex);
     OpenKey parent;
-    const LSTATUS status = resolve(store, key, &parent);
+    std::string path;
+    const LSTATUS status = resolveSubKey(store, key, subKey, &parent, &path);
     if (status != ERROR_SUCCESS) return status;
-    const std::string path =
-        RegistryStore::join(parent.path, RegistryStore::normalise(subKey ? subKey : ""));
     if (!store.exists(path)) return ERROR_FILE_NOT_FOUND;
     *result = newHandle(path, access);
     return ERROR_SUCCESS;
