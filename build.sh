@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds both plug-ins (native and 32-bit Windows), puts the DLLs into dist/ and plays the
-# built-in demo through the sound plug-in into dist/demo.wav.
+# Builds both plug-ins (native, 32-bit Windows, and the sound plug-in for 64-bit Windows), puts
+# the DLLs into dist/ and plays the built-in demo through the sound plug-in into dist/demo.wav.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,10 +11,14 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$jobs" --target spuTarn cdferro
+# 64-bit hosts get the sound plug-in only: the CD bridge's host is 32-bit.
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j"$jobs" --target spuTarn
 
-mkdir -p dist
+mkdir -p dist/x64
 cp build/win32/spu/spuTarn.dll build/win32/cdbridge/cdferro.dll dist/
-echo "dist/spuTarn.dll and dist/cdferro.dll are ready."
+cp build/win64/spu/spuTarn.dll dist/x64/
+echo "dist/spuTarn.dll, dist/cdferro.dll (32-bit hosts) and dist/x64/spuTarn.dll (64-bit hosts) are ready."
 
 # The main job: a command-line host loads the plug-in by its exports and plays the demo phrase.
 build/native/tools/spu-play/spu-play --plugin build/native/spu/libspuTarn.so --out dist/demo.wav

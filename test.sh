@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test layer: unit and plug-in tests natively, again under AddressSanitizer +
 # UndefinedBehaviorSanitizer, the streaming-thread tests under ThreadSanitizer, and the Windows
-# layer under Wine (with Xvfb and a PulseAudio null sink). Ends with one summary line.
+# layer: the x86-64 builds under wine64 (with Xvfb and a PulseAudio null sink), the 32-bit DLLs
+# checked statically, and run under 32-bit Wine where this machine can execute 32-bit programs.
+# Ends with one summary line that counts only the tests that ran.
 set -uo pipefail
 cd "$(dirname "$0")"
 
@@ -34,6 +36,8 @@ count_layer() {
     echo "== $name: $line"
 }
 
+# run_layer NAME PRESET BUILD_TARGETS CTEST_ARGS: configures and builds the preset (all targets
+# when BUILD_TARGETS is empty), then runs its tests.
 run_layer() {
     local name=$1 preset=$2 targets=$3 ctest_extra=$4
     local log="$logdir/$name.log"
@@ -52,7 +56,8 @@ run_layer() {
     fi
     echo "== $name: testing"
     local test_args=(--test-dir "build/$preset" --output-on-failure --timeout 300)
-    [ "$preset" = win32 ] || test_args+=(-j"$jobs")
+    # The Wine harnesses share one display and sound card: they run one at a time.
+    case "$preset" in win*) ;; *) test_args+=(-j"$jobs") ;; esac
     [ -n "$ctest_extra" ] && test_args+=($ctest_extra)
     ctest "${test_args[@]}" 2>&1 | tee "$log" | grep -E '(\*\*\*|tests passed|^The following tests FAILED|^[[:space:]]+[0-9]+ - )' || true
     count_layer "$name" "$log"
@@ -66,10 +71,21 @@ run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests standin_tes
 
 # The Windows layer needs Wine, an X display and an audio server of its own.
 source tests/win32/wine-env.sh
-wine_env_start
 trap wine_env_stop EXIT
-run_layer wine win32 "" ""
+wine_env_start win64
+run_layer wine64 win64 "" ""
 wine_env_stop
+
+# The 32-bit DLLs the hosts load: always read and checked; run under Wine only where the
+# machine can start 32-bit Wine.
+if wine_env_available win32; then
+    wine_env_start win32
+    run_layer wine32 win32 "" ""
+    wine_env_stop
+else
+    echo "== wine32: skipped running the 32-bit DLLs under Wine: $(wine_env_unavailable_reason win32); checking them statically"
+    run_layer win32-static win32 "spuTarn cdferro" "-L static"
+fi
 trap - EXIT
 
 echo "tests: $passed passed, $failed failed"

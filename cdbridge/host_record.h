@@ -17,7 +17,8 @@
 typedef int(CDFERRO_CDECL* HostConfigFunction)(const char* section, const char* key, char* value);
 
 // On 32-bit Windows this is the host's wire layout: every field 4 bytes, little-endian. The
-// Linux build keeps the field order with native pointer widths, so there the offsets differ.
+// Linux and x86-64 test builds keep the field order with native pointer widths, so there the
+// offsets differ (the host itself is 32-bit only).
 struct HostInfoRecord {
     uint8_t reserved0[32];
     HostConfigFunction ReadConfig;   // +32
@@ -27,7 +28,7 @@ struct HostInfoRecord {
     HMODULE HostModule;              // +48: the host's base directory is this module's
 };
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(offsetof(HostInfoRecord, ReadConfig) == 32, "host record layout");
 static_assert(offsetof(HostInfoRecord, WriteConfig) == 36, "host record layout");
 static_assert(offsetof(HostInfoRecord, ParentWindow) == 44, "host record layout");

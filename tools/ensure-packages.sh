@@ -2,12 +2,15 @@
 # Installs the Debian packages the build or the tests need, when they are missing.
 #   ensure-packages.sh build   compilers and libraries for ./build.sh
 #   ensure-packages.sh test    all of that, and Wine, Xvfb and PulseAudio for the Windows layer
+#                              (32-bit Wine only where the machine can execute 32-bit programs)
 # As root with apt it installs them; otherwise it says what to install and fails.
 set -euo pipefail
 
-want=(cmake g++ make g++-mingw-w64-i686 googletest libgtest-dev libbenchmark-dev)
+want=(cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest libgtest-dev
+      libbenchmark-dev)
 if [ "${1:-build}" = test ]; then
-    want+=(wine wine32:i386 xvfb pulseaudio pulseaudio-utils imagemagick python3)
+    want+=(wine wine64 xvfb pulseaudio pulseaudio-utils imagemagick python3)
+    "$(dirname "$0")/can-run-32bit.sh" && want+=(wine32:i386)
 fi
 
 missing=()

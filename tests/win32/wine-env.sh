@@ -1,59 +1,65 @@
 #!/usr/bin/env bash
-# The environment the Windows test layer runs in: a private Wine prefix, an Xvfb display for the
-# message boxes and dialogs, and a PulseAudio server with a null sink "cap" whose monitor the
-# playback tests record. Source this file, then wine_env_start; wine_env_stop ends what it started
-# (by process id, so nothing else on the machine is touched).
+# The environment the Windows test layer runs in: the desktop of tests/env/desktop-env.sh (Xvfb,
+# PulseAudio null sink "cap") and a private Wine prefix for one architecture. Source this file,
+# then wine_env_start ARCH; wine_env_stop ends what it started.
 #
-#   WINE_ENV_ROOT   where the prefix and runtime dirs live (default: build/wine-env)
+#   ARCH            win64 (the 64-bit loader, /usr/lib/wine/wine64) or win32 (the 32-bit one,
+#                   only where the machine can execute 32-bit programs)
+#   WINE_ENV_ROOT   where the prefixes live (default: build/wine-env)
+source "$(dirname "${BASH_SOURCE[0]}")/../env/desktop-env.sh"
 
 wine_env_root() { echo "${WINE_ENV_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/wine-env}"; }
 
-wine_env_start() {
-    local root
-    root=$(wine_env_root)
-    mkdir -p "$root/runtime" "$root/home"
-    chmod 700 "$root/runtime"
+# Sets WINE_LOADER and WINE_SERVER for ARCH. The loaders are called by their full paths:
+# /usr/bin/wine picks the 32-bit one whenever it is installed.
+wine_env_select() {
+    case "$1" in
+        win64) WINE_LOADER=/usr/lib/wine/wine64 WINE_SERVER=/usr/lib/wine/wineserver64 ;;
+        win32) WINE_LOADER=/usr/lib/wine/wine WINE_SERVER=/usr/lib/wine/wineserver32 ;;
+        *) echo "wine-env.sh: unknown architecture '$1' (win32 or win64)" >&2; return 1 ;;
+    esac
+    export WINE_LOADER WINE_SERVER
+}
 
-    export WINEARCH=win32
+# Whether this machine can start Wine for ARCH: some machines cannot execute 32-bit programs at
+# all ("Exec format error"), so the loader's server is asked for its version.
+wine_env_available() {
+    wine_env_select "$1" || return 1
+    [ -x "$WINE_SERVER" ] && "$WINE_SERVER" --version >/dev/null 2>&1
+}
+
+# One line on why wine_env_available said no, for the test summary.
+wine_env_unavailable_reason() {
+    wine_env_select "$1" || return
+    if [ ! -x "$WINE_SERVER" ]; then
+        echo "$WINE_SERVER is not installed"
+    elif ! "$(dirname "${BASH_SOURCE[0]}")/../../tools/can-run-32bit.sh"; then
+        echo "this machine cannot execute 32-bit programs"
+    else
+        echo "$("$WINE_SERVER" --version 2>&1 | head -n 1)"
+    fi
+}
+
+wine_env_start() {
+    local arch=$1 root
+    wine_env_select "$arch" || return 1
+    root=$(wine_env_root)
+    mkdir -p "$root"
+    desktop_env_start
+
+    export WINEARCH=$arch
     export WINEDEBUG=-all
     # No Mono or Gecko installer prompt may block a headless run.
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    export WINEPREFIX="$root/prefix"
-    export XDG_RUNTIME_DIR="$root/runtime"
-    export PULSE_RUNTIME_PATH="$root/runtime/pulse"
-    export PULSE_SERVER="unix:$root/runtime/pulse/native"
-    # PulseAudio refuses to run as root without a home and config of its own.
-    export HOME_FOR_PULSE="$root/home"
-
-    # Display: the first free number from 90 up.
-    local n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
-    WINE_ENV_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-
-    rm -rf "$PULSE_RUNTIME_PATH"
-    HOME="$HOME_FOR_PULSE" pulseaudio -D --exit-idle-time=-1 -n --system=false \
-        --use-pid-file=yes --disallow-exit \
-        --load="module-null-sink sink_name=cap rate=44100" \
-        --load="module-native-protocol-unix auth-anonymous=1 socket=$PULSE_RUNTIME_PATH/native" \
-        >"$root/pulse.log" 2>&1
-    for _ in $(seq 50); do [ -S "$PULSE_RUNTIME_PATH/native" ] && break; sleep 0.1; done
-    WINE_ENV_PULSE_PID=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null)
-    pactl set-default-sink cap >/dev/null 2>&1 || true
+    export WINEPREFIX="$root/prefix-$arch"
 
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >"$root/wineboot.log" 2>&1
+        "$WINE_LOADER" wineboot -i >"$root/wineboot-$arch.log" 2>&1
     fi
-    wineserver -w
-    export WINE_ENV_XVFB_PID WINE_ENV_PULSE_PID
+    "$WINE_SERVER" -w
 }
 
 wine_env_stop() {
-    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
-    [ -n "${WINE_ENV_PULSE_PID:-}" ] && kill "$WINE_ENV_PULSE_PID" >/dev/null 2>&1
-    [ -n "${WINE_ENV_XVFB_PID:-}" ] && kill "$WINE_ENV_XVFB_PID" >/dev/null 2>&1
-    WINE_ENV_PULSE_PID=
-    WINE_ENV_XVFB_PID=
+    [ -n "${WINEPREFIX:-}" ] && [ -n "${WINE_SERVER:-}" ] && "$WINE_SERVER" -k >/dev/null 2>&1
+    desktop_env_stop
 }

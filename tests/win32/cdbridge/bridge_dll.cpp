@@ -129,11 +129,18 @@ HostRecord makeHostRecord(HWND parent, HMODULE hostModule) {
     using Config = int(__cdecl*)(const char*, const char*, char*);
     const Config read = readConfig;
     const Config write = writeConfig;
-    static_assert(sizeof read == 4 && sizeof parent == 4 && sizeof hostModule == 4, "Win32 only");
-    std::memcpy(record.bytes + 32, &read, 4);
-    std::memcpy(record.bytes + 36, &write, 4);
-    std::memcpy(record.bytes + 44, &parent, 4);
-    std::memcpy(record.bytes + 48, &hostModule, 4);
+    // The host's wire record is 32-bit: four 4-byte fields at 32, 36, 44 and 48. The x86-64 test
+    // build keeps the field order with 8-byte pointers: 32, 40, then the 4-byte reserved field at
+    // 48 padded to 56, and 56, 64.
+    constexpr size_t width = sizeof(void*);
+    static_assert(sizeof read == width && sizeof parent == width, "pointer-wide fields");
+    constexpr size_t readAt = 32, writeAt = readAt + width;
+    constexpr size_t parentAt = width == 4 ? 44 : 56, moduleAt = parentAt + width;
+    static_assert(moduleAt + width <= sizeof record.bytes, "record fits");
+    std::memcpy(record.bytes + readAt, &read, width);
+    std::memcpy(record.bytes + writeAt, &write, width);
+    std::memcpy(record.bytes + parentAt, &parent, width);
+    std::memcpy(record.bytes + moduleAt, &hostModule, width);
     return record;
 }
 

@@ -35,9 +35,10 @@ void makeDriverSubdirectory(const std::string& name);
 // The file names the system's own search of the driver directory returns, in its order.
 std::vector<std::string> searchOrder();
 
-// The fake host's configuration store and the 52-byte record that points at it.
+// The fake host's configuration store and the record that points at it (52 bytes on the
+// 32-bit wire, 72 in the x86-64 test build).
 struct HostRecord {
-    alignas(4) uint8_t bytes[64];
+    alignas(8) uint8_t bytes[80];
 };
 HostRecord makeHostRecord(HWND parent, HMODULE hostModule);
 void setStoredName(const std::string& name);  // empty: ReadConfig answers nothing

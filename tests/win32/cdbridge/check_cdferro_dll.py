@@ -3,17 +3,19 @@
 CD_* exports, undecorated; only system DLLs imported; and dialog 101 in its resources with the
 style, geometry, caption, font and seven controls the host's users have always seen.
 
-    check_cdferro_dll.py OBJDUMP cdferro.dll
+    check_cdferro_dll.py OBJDUMP cdferro.dll i386|x86-64
+
+On i386 it also checks that every export returns with a plain `ret`.
 """
-import re
+import os
 import struct
-import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from pe_checks import DllTables, PeImage, Report  # noqa: E402
 
 EXPORTS = sorted(["CD_Open", "CD_Close", "CD_Read", "CD_GetTN", "CD_GetTD", "CD_Play", "CD_Stop",
                   "CD_Wait", "CD_GetSeek", "CD_Configure", "CD_About"])
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "winmm.dll", "dsound.dll",
-               "msvcrt.dll"}
 
 WS_POPUP, WS_CAPTION, WS_CHILD, WS_VISIBLE = 0x80000000, 0x00C00000, 0x40000000, 0x10000000
 WS_TABSTOP, WS_VSCROLL, DS_MODALFRAME, DS_SETFONT = 0x00010000, 0x00200000, 0x80, 0x40
@@ -28,60 +30,11 @@ CONTROLS = [  # id, class atom, text, x, y, cx, cy, style
     (1003, COMBOBOX, "", 12, 21, 160, 51, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | 0x3),
 ]
 
-failures = []
+report = None
 
 
 def check(condition, message):
-    if not condition:
-        failures.append(message)
-
-
-def objdump_tables(objdump, dll):
-    text = subprocess.run([objdump, "-p", dll], check=True, capture_output=True, text=True).stdout
-    imports = {m.lower() for m in re.findall(r"DLL Name: (\S+)", text)}
-    table = text.split("[Ordinal/Name Pointer] Table", 1)
-    exports = re.findall(r"^\s*\[\s*\d+\]\s+(\S+)\s*$", table[1], re.M) if len(table) > 1 else []
-    return imports, sorted(exports)
-
-
-class Pe:
-    def __init__(self, data):
-        self.data = data
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
-        optional = pe + 24
-        self.rsrc_rva = struct.unpack_from("<I", data, optional + 96 + 2 * 8)[0]
-        self.sections = []
-        for i in range(sections):
-            base = optional + optional_size + 40 * i
-            size, rva, raw_size, raw = struct.unpack_from("<IIII", data, base + 8)
-            self.sections.append((rva, max(size, raw_size), raw))
-
-    def offset(self, rva):
-        for start, size, raw in self.sections:
-            if start <= rva < start + size:
-                return raw + rva - start
-        raise ValueError("rva outside every section")
-
-    def entries(self, directory_offset):
-        named, ids = struct.unpack_from("<HH", self.data, directory_offset + 12)
-        for i in range(named + ids):
-            name, target = struct.unpack_from("<II", self.data, directory_offset + 16 + 8 * i)
-            yield name, target
-
-    def resource(self, kind, ident):
-        root = self.offset(self.rsrc_rva)
-        for name, target in self.entries(root):
-            if name != kind:
-                continue
-            for name2, target2 in self.entries(root + (target & 0x7FFFFFFF)):
-                if name2 != ident:
-                    continue
-                for _, leaf in self.entries(root + (target2 & 0x7FFFFFFF)):
-                    rva, size = struct.unpack_from("<II", self.data, root + leaf)
-                    start = self.offset(rva)
-                    return self.data[start:start + size]
-        return None
+    report.check(condition, message)
 
 
 def read_sz_or_ord(data, pos):
@@ -123,19 +76,28 @@ def check_dialog(template):
 
 
 def main():
-    objdump, dll = sys.argv[1], sys.argv[2]
-    imports, exports = objdump_tables(objdump, dll)
-    check(exports == EXPORTS, "exports %r" % exports)
-    check(imports <= SYSTEM_DLLS, "imports beyond the system DLLs: %r" % sorted(imports - SYSTEM_DLLS))
+    global report
+    objdump, dll, machine = sys.argv[1:4]
+    report = Report(os.path.basename(dll) + " (" + machine + ")")
+    tables = DllTables(objdump, dll)
+    check(tables.machine() == machine, "machine %s" % tables.machine())
+    check(sorted(tables.exports) == EXPORTS, "exports %r" % sorted(tables.exports))
+    check(not tables.foreign_imports(),
+          "imports beyond the system DLLs: %r" % tables.foreign_imports())
+    if machine == "i386":
+        # The host calls the CD_* entry points as C functions: the caller clears the stack, so
+        # each must return with a plain ret (a __stdcall one would pop the host's arguments twice).
+        for name, popped in sorted(tables.popped_bytes().items()):
+            check(popped == {0}, "%s returns with ret %s, expected a plain ret" % (name, sorted(popped)))
     with open(dll, "rb") as f:
-        template = Pe(f.read()).resource(5, 101)  # RT_DIALOG, 101
+        template = PeImage(f.read()).resource(5, 101)  # RT_DIALOG, 101
     check(template is not None, "no dialog resource 101")
     if template is not None:
         check_dialog(template)
-    for failure in failures:
-        print("FAIL: " + failure)
-    print("%d passed, %d failed" % (1 if not failures else 0, 1 if failures else 0))
-    return 1 if failures else 0
+    print("%s: %s, exports %s; imports: %s; dialog 101 %s" % (
+        os.path.basename(dll), tables.magic, " ".join(sorted(tables.exports)),
+        " ".join(sorted(tables.imports)), "found" if template is not None else "missing"))
+    return report.finish()
 
 
 if __name__ == "__main__":
