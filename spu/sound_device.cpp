@@ -81,6 +81,8 @@ bool SoundDevice::openStream() {
     streamBuffer->GetCaps(&caps);
     bufferBytes = caps.dwBufferBytes;
     writePosition = 0;
+    stats = StreamStats();
+    lastPlayCursor = 0;
     streamBuffer->Play(0, 0, DSBPLAY_LOOPING);
     return true;
 }

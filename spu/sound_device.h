@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/win32.h"
+#include "stream_stats.h"
 
 class SpuCore;
 
@@ -30,10 +31,20 @@ public:
     // from the core, under the global lock. Runs only on the streaming thread.
     void pump();
 
+    // The passes since the streaming buffer was made; read under the global lock.
+    StreamStats streamStats() const { return stats; }
+
 private:
+    // Counts one pass that found the play cursor at `playCursor` and made `frames` frames;
+    // called with the global lock held.
+    void countPass(uint32_t playCursor, uint32_t frames);
+
     IDirectSound* directSound = nullptr;
     IDirectSoundBuffer* primaryBuffer = nullptr;
     IDirectSoundBuffer* streamBuffer = nullptr;
     uint32_t bufferBytes = 0;    // size of the streaming buffer as GetCaps reports it
     uint32_t writePosition = 0;  // where the next pass starts writing; below bufferBytes
+    StreamStats stats;
+    DWORD lastPassMs = 0;        // timeGetTime() of the last counted pass
+    uint32_t lastPlayCursor = 0; // where that pass found the play cursor
 };

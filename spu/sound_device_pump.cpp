@@ -13,6 +13,24 @@ constexpr uint32_t kBytesPerFrame = 4;  // 16-bit left, 16-bit right
 
 }  // namespace
 
+void SoundDevice::countPass(uint32_t playCursor, uint32_t frames) {
+    const DWORD now = timeGetTime();
+    if (stats.passes > 0) {
+        const uint32_t gapMs = now - lastPassMs;  // the clock wraps at 2^32 ms
+        if (gapMs > stats.longestGapMs) stats.longestGapMs = gapMs;
+        // 176.4 bytes a millisecond at 44100 Hz, 16-bit stereo.
+        if (static_cast<uint64_t>(gapMs) * 1764 >= static_cast<uint64_t>(bufferBytes) * 10)
+            ++stats.latePasses;
+    }
+    lastPassMs = now;
+    ++stats.passes;
+    // The cursor's own progress: a pass that fills only up to the buffer's end leaves part of
+    // what was played to the next pass, which must not count those bytes again.
+    stats.bytesPlayed += (playCursor + bufferBytes - lastPlayCursor) % bufferBytes;
+    lastPlayCursor = playCursor;
+    stats.framesMade += frames;
+}
+
 void SoundDevice::pump() {
     // A device whose open failed has no buffer: SPUopen starts no thread then, but stay safe.
     if (streamBuffer == nullptr || bufferBytes == 0) return;
@@ -54,6 +72,7 @@ void SoundDevice::pump() {
             }
             core->refreshShadow();
         }
+        countPass(static_cast<uint32_t>(playCursor), frames);
     }
     // Only region1 is filled. When the span crosses the buffer end, region2 (the buffer's start)
     // is filled by the next pass, long before the cursor gets back to it.

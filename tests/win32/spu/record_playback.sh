@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Plays the SpuPlayback test through Wine's DirectSound while parec records the PulseAudio null
-# sink's monitor, then runs the SpuRecording analysis on what was recorded.
-#   record_playback.sh WINE HARNESS.exe RECORDING.raw
+# Plays a test through Wine's DirectSound while parec records the PulseAudio null sink's monitor,
+# then runs the analysis of what was recorded.
+#   record_playback.sh WINE HARNESS.exe RECORDING.raw PLAY_SUITE ANALYSIS_SUITE
+# for example SpuPlayback SpuRecording, or SpuSoak SpuSoakRecording.
 # Needs the environment of tests/win32/wine-env.sh (DISPLAY, WINEPREFIX, PULSE_SERVER, ...).
 set -u
 wine=$1
 harness=$2
 raw=$3
+play_suite=$4
+analysis_suite=$5
 
 if ! command -v parec >/dev/null 2>&1; then
     echo "record_playback.sh: parec not found (package pulseaudio-utils)" >&2
     exit 1
 fi
 if ! pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]cap[[:space:]]'; then
-    echo "record_playback.sh: no PulseAudio sink \"cap\"; source tests/win32/wine-env.sh and run wine_env_start" >&2
+    echo "record_playback.sh: no PulseAudio sink \"cap\"; source tests/win32/wine-env.sh and run wine_env_start win64" >&2
     exit 1
 fi
 
@@ -23,7 +26,7 @@ parec_pid=$!
 # Let the recording stream settle before anything plays.
 sleep 0.5
 
-"$wine" "$harness" --gtest_filter='SpuPlayback.*'
+"$wine" "$harness" --gtest_filter="$play_suite.*"
 play_rc=$?
 
 sleep 0.3
@@ -39,7 +42,7 @@ echo "record_playback.sh: recorded $(stat -c %s "$raw") bytes into $raw"
 # Wine sees the Unix root as drive Z:.
 # The analysis skips itself when it finds no SPU_RECORDING: insist that it really ran.
 log=$(SPU_RECORDING="Z:$(printf '%s' "$raw" | tr '/' '\\')" \
-    "$wine" "$harness" --gtest_filter='SpuRecording.*' 2>&1)
+    "$wine" "$harness" --gtest_filter="$analysis_suite.*" 2>&1)
 analyse_rc=$?
 printf '%s\n' "$log"
 [ "$analyse_rc" -eq 0 ] || exit "$analyse_rc"
