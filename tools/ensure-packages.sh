@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build or the tests need, when they are missing.
 #   ensure-packages.sh build   compilers and libraries for ./build.sh
-#   ensure-packages.sh test    all of that, and Wine, Xvfb and PulseAudio for the Windows layer
+#   ensure-packages.sh test    all of that, and Wine, Xvfb and PulseAudio for the Windows layer;
+#                              the pcsxr emulator, a MIPS cross compiler, genisoimage, xdotool,
+#                              SDL2 and Mesa (the host's OpenGL GPU plug-in under Xvfb) for the
+#                              real-host layer
 # As root with apt it installs them; otherwise it says what to install and fails.
 set -euo pipefail
 
 want=(cmake g++ make g++-mingw-w64-i686 googletest libgtest-dev libbenchmark-dev)
 if [ "${1:-build}" = test ]; then
     want+=(wine wine32:i386 xvfb pulseaudio pulseaudio-utils imagemagick python3)
+    want+=(pcsxr gcc-mipsel-linux-gnu genisoimage xdotool libsdl2-dev libgl1-mesa-dri)
 fi
 
 missing=()

@@ -1,6 +1,7 @@
 // Measures the null sink's recording of the emulator run against what the PS1 test program
 // played (tests/pcsxr/ps1/notes.c): three notes, then the note held at the save point.
-//   analyse_recording RECORDING.raw
+//   analyse_recording RECORDING.raw [STOP_SECONDS]
+// STOP_SECONDS is when the host was told to stop, counted from the start of the recording.
 // Prints one line per check, "PASS name: figures" or "FAIL name: figures"; exits 0 when all pass.
 //
 // Every expected figure below is worked out from the program's register values and the chip's
@@ -63,15 +64,15 @@ struct NoteExpectation {
 };
 
 // A: pitch 0x800, volumes 0x3FFF (16383) and 0x2000 (8192), envelope 0xEFFF (61439).
-//   left:  +14336 -> (16383 * 14336) >> 14 = 14335 -> 14335 * 61439 >> 16 = 13438
-//          -14336 -> -14336 -> -14336 * 61439 >> 16 = -13441        peak 13441
+//   left:  +14336 -> (16383 * 14336) >> 14 = 14335 -> 14335 * 61439 >> 16 = 13439
+//          -14336 -> -14336 -> -14336 * 61439 >> 16 = -13440        peak 13440
 //   right: +/-7168 -> 7168 * 61439 >> 16 = 6719, -6720               peak 6720
 // B: pitch 0x1000; right 0x1000 (4096): +/-3584 -> 3359, -3360       peak 3360
 //   (left sweeps; judged separately)
 // C: pitch 0x400, envelope 0x7FFF (32767); left 16383: 14335 * 32767 >> 16 = 7167, -7168;
 //   right -16383 mirrors it: 7167, -7168                             peak 7168 both
 const NoteExpectation kNotes[] = {
-    {"A", 787.5, 56, 0.5, {{"left", true, 13441, 0.57809}, {"right", false, 6720, 0.57809}}},
+    {"A", 787.5, 56, 0.5, {{"left", true, 13440, 0.57809}, {"right", false, 6720, 0.57809}}},
     {"B", 1575.0, 28, 0.5, {{"right", false, 3360, 0.58029}, {"right", false, 3360, 0.58029}}},
     {"C", 393.75, 112, 0.75, {{"left", true, 7168, 0.57753}, {"right", false, 7168, 0.57753}}},
 };
@@ -151,8 +152,8 @@ void judgeDecay(const Recording& r, size_t onset) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s RECORDING.raw\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s RECORDING.raw [STOP_SECONDS]\n", argv[0]);
         return 2;
     }
     Recording rec;
@@ -161,11 +162,24 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::printf("      recording: %zu frames (%.2f s)\n", rec.frames(), rec.frames() / kRate);
-    // Notes are 0.25 s apart; a gap under 50 ms inside a note is a dropout, not a new note.
-    std::vector<Span> spans = spu_wine::soundingSpans(rec, 300.0, 2205);
+    // Notes are 0.75 s apart; a gap under 0.5 s inside a note is a dropout, not a new note, and
+    // the continuity check finds it.
+    std::vector<Span> spans = spu_wine::soundingSpans(rec, 300.0, 22050);
     for (const Span& s : spans)
         std::printf("      sounding %.3f s to %.3f s (%.3f s)\n", s.begin / kRate, s.end / kRate,
                     s.length() / kRate);
+
+    // The host closes the plug-in from its SIGINT handler: the sound stops then. Allow for the
+    // host's other plug-ins closing first and the sound server's latency.
+    if (argc == 3) {
+        const double stop = std::atof(argv[2]);
+        constexpr double kStopAllowance = 0.5;
+        double lastSound = 0;
+        for (const Span& s : spans) lastSound = std::max(lastSound, s.end / kRate);
+        report(lastSound <= stop + kStopAllowance, "silent once the host stops",
+               "last sound at %.3f s, host stopped at %.3f s", lastSound, stop);
+        while (!spans.empty() && spans.back().begin / kRate > stop) spans.pop_back();
+    }
     report(spans.size() == 4, "notes", "%.0f sounding spans, expected 4 (A, B, C, the save-point note)",
            double(spans.size()));
     if (spans.size() != 4) return 1;

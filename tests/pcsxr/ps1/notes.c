@@ -5,8 +5,8 @@
 #include "spu_hw.h"
 #include "sput.h"
 
-// 0.5 s, 0.75 s and 0.25 s at the chip's 44100 Hz.
-enum { kHalfSecond = 22050, kThreeQuarters = 33075, kGap = 11025, kTenMs = 441 };
+// 0.5 s, 0.75 s and 0.75 s at the chip's 44100 Hz.
+enum { kHalfSecond = 22050, kThreeQuarters = 33075, kGap = 33075, kTenMs = 441 };
 
 // A: voice 0, the data-port tone at pitch 0x800: 44100 * 0x800 / 4096 / 28 = 787.5 Hz.
 // Fixed volumes 0x3FFF and 0x2000. ADSR1 0x000F: attack rate 0 (full scale in 2 samples), decay

@@ -60,6 +60,7 @@ void saveWindow(void) {
     uint32_t elapsed = 0;
     uint16_t last = timerNow();
     while (SPU_ACTIVE_LOW & 1u) {
+        pollPause();
         const uint16_t now = timerNow();
         elapsed += (uint16_t)(now - last);
         last = now;

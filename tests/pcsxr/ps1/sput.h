@@ -33,6 +33,7 @@ int reportReadback(const char* what, const uint16_t* got, const uint16_t* want, 
 void clockInit(void);
 int waitSamples(uint32_t samples);  // 0 when the chip's clock stalled
 uint16_t clockLevel(void);
+void pollPause(void);  // spaces register polls (see spu_clock.c)
 uint16_t timerNow(void);
 
 // The played sequence (notes.c) and the save/load check (save_load.c).
