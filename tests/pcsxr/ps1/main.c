@@ -26,5 +26,8 @@ int main(void) {
     playSequence();
     saveWindow();
     bios_printf("SPUT: done\n");
-    for (;;) {}
+    // Until the host is stopped, keep reading a register: the host's SIGINT handler then most
+    // likely interrupts the emulation thread inside the plug-in's locked register read, and
+    // closes the plug-in from there. The host must still exit.
+    for (;;) (void)SPU_ACTIVE_LOW;
 }
