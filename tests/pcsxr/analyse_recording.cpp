@@ -1,0 +1,206 @@
+// Measures the null sink's recording of the emulator run against what the PS1 test program
+// played (tests/pcsxr/ps1/notes.c): three notes, then the note held at the save point.
+//   analyse_recording RECORDING.raw [STOP_SECONDS]
+// STOP_SECONDS is when the host was told to stop, counted from the start of the recording.
+// Prints one line per check, "PASS name: figures" or "FAIL name: figures"; exits 0 when all pass.
+//
+// Every expected figure below is worked out from the program's register values and the chip's
+// arithmetic: the tone is a triangle of 28 samples, nibbles 0..7..-7..-1 at shift 1, so its
+// peaks are +14336 and -14336; a voice scales a sample s as
+//   ((((volume * 1024) >> 10) * s) >> 14) * envelope >> 16      (arithmetic shifts, flooring)
+// with envelope 0xEFFF (sustain level 15) or 0x7FFF (sustain level 8).
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "recording_analysis.h"
+
+using spu_wine::ChannelFigures;
+using spu_wine::Recording;
+using spu_wine::Span;
+
+namespace {
+
+constexpr double kRate = 44100;
+constexpr double kPitchTolerance = 0.003;  // relative; zero crossings of an exact loop
+constexpr double kLevelTolerance = 0.02;   // relative; room for a sound server's rounding
+constexpr int kBreakTolerance = 4;         // the loop repeats bit for bit in the chip's output
+
+int failures = 0;
+
+void report(bool pass, const std::string& name, const char* fmt, double a = 0, double b = 0,
+            double c = 0, double d = 0) {
+    std::printf("%s %s: ", pass ? "PASS" : "FAIL", name.c_str());
+    std::printf(fmt, a, b, c, d);
+    std::printf("\n");
+    if (!pass) ++failures;
+}
+
+bool near(double got, double want, double relative) { return std::fabs(got - want) <= want * relative; }
+
+// One side of one note: its loop period in output frames, its largest magnitude, and the ratio
+// of the triangle's RMS to its peak at the note's pitch. The ratio depends on the pitch because
+// the chip interpolates linearly between source samples, which for a triangle gives the exact
+// line between them: over one period the mean square in nibble units is
+//   pitch 0x1000 (whole samples):    2 * (1^2 + ... + 7^2) + 2 * (1^2 + ... + 6^2) = 462 / 28
+//   pitch 0x800  (half samples):     2 * (2 * (0.5^2 + ... + 6.5^2) + 7^2) = 917 / 56
+//   pitch 0x400  (quarter samples):  2 * (2 * (0.25^2 + ... + 6.75^2) + 7^2) = 1830.5 / 112
+// so RMS / 7 is sqrt(16.5) / 7 = 0.58029, sqrt(16.375) / 7 = 0.57809, sqrt(16.34375) / 7 = 0.57753.
+struct SideExpectation {
+    const char* name;
+    bool left;
+    double peak;
+    double rmsRatio;
+};
+
+struct NoteExpectation {
+    const char* name;
+    double frequency;  // 44100 * pitch / 4096 / 28
+    size_t period;     // 28 * 4096 / pitch frames
+    double seconds;    // how long the program holds the key, in the chip's own samples
+    SideExpectation sides[2];
+};
+
+// A: pitch 0x800, volumes 0x3FFF (16383) and 0x2000 (8192), envelope 0xEFFF (61439).
+//   left:  +14336 -> (16383 * 14336) >> 14 = 14335 -> 14335 * 61439 >> 16 = 13439
+//          -14336 -> -14336 -> -14336 * 61439 >> 16 = -13440        peak 13440
+//   right: +/-7168 -> 7168 * 61439 >> 16 = 6719, -6720               peak 6720
+// B: pitch 0x1000; right 0x1000 (4096): +/-3584 -> 3359, -3360       peak 3360
+//   (left sweeps; judged separately)
+// C: pitch 0x400, envelope 0x7FFF (32767); left 16383: 14335 * 32767 >> 16 = 7167, -7168;
+//   right -16383 mirrors it: 7167, -7168                             peak 7168 both
+const NoteExpectation kNotes[] = {
+    {"A", 787.5, 56, 0.5, {{"left", true, 13440, 0.57809}, {"right", false, 6720, 0.57809}}},
+    {"B", 1575.0, 28, 0.5, {{"right", false, 3360, 0.58029}, {"right", false, 3360, 0.58029}}},
+    {"C", 393.75, 112, 0.75, {{"left", true, 7168, 0.57753}, {"right", false, 7168, 0.57753}}},
+};
+
+Span inner(Span s, double skipStart, double skipEnd) {
+    Span m{s.begin + static_cast<size_t>(skipStart * kRate), s.end - static_cast<size_t>(skipEnd * kRate)};
+    if (m.end < m.begin) m.end = m.begin;
+    return m;
+}
+
+int peakIn(const std::vector<int16_t>& x, size_t begin, size_t end) {
+    int peak = 0;
+    for (size_t n = begin; n < end && n < x.size(); ++n) peak = std::max(peak, std::abs(int(x[n])));
+    return peak;
+}
+
+// The key-on frame of a note: the first frame of the right side above a small threshold (every
+// note's right side is a fixed volume, and its attack is full within 2 to 1027 samples).
+size_t onsetOf(const Recording& r, Span s) {
+    const size_t from = s.begin >= 441 ? s.begin - 441 : 0;
+    for (size_t n = from; n < s.end; ++n)
+        if (std::abs(int(r.right[n])) > 100) return n;
+    return s.begin;
+}
+
+void judgeSteady(const Recording& r, const NoteExpectation& note, Span steady, int sides) {
+    for (int i = 0; i < sides; ++i) {
+        const SideExpectation& side = note.sides[i];
+        const std::vector<int16_t>& x = side.left ? r.left : r.right;
+        const ChannelFigures f = spu_wine::measureChannel(x, steady, note.period, kBreakTolerance);
+        const std::string what = std::string(note.name) + " " + side.name;
+        report(near(f.frequency, note.frequency, kPitchTolerance), what + " pitch",
+               "%.2f Hz, expected %.2f Hz", f.frequency, note.frequency);
+        const double rms = f.amplitude / std::sqrt(2.0);
+        const double wantRms = side.peak * side.rmsRatio;
+        report(near(f.peak, side.peak, kLevelTolerance) && near(rms, wantRms, kLevelTolerance),
+               what + " level", "peak %.0f (expected %.0f), RMS %.1f (expected %.1f)", f.peak,
+               side.peak, rms, wantRms);
+        report(f.silentRuns == 0 && f.periodBreaks == 0, what + " continuity",
+               "%.0f dropouts, %.0f period breaks (worst difference %.0f) over %.3f s",
+               double(f.silentRuns), double(f.periodBreaks), f.worstPeriodDiff,
+               steady.length() / kRate);
+    }
+}
+
+// B's left volume sweeps up from 0 by 508 per sample in 1/1024 units, so k samples after key on
+// its multiplier is (508 * k) >> 10 and the peak 14336 * (508 k / 1024) / 16384 * 61439 / 65536
+// = 0.40694 * k (from sample 260 on, when the decay has reached the sustain level; the cap at
+// 0xFFFFFF is 33027 samples away, beyond the note). The largest magnitude in a 10 ms window
+// lies within one 28-sample period of its end.
+void judgeSweep(const Recording& r, size_t onset) {
+    bool pass = true;
+    double worst = 0;
+    for (size_t k : {4410u, 8820u, 13230u, 17640u}) {
+        const double got = peakIn(r.left, onset + k - 441, onset + k);
+        const double low = 0.40694 * double(k - 28), high = 0.40694 * double(k);
+        const double err = got < low ? (low - got) / low : got > high ? (got - high) / high : 0;
+        worst = std::max(worst, err);
+        std::printf("      B left sweep at %.3f s: peak %.0f, expected %.0f..%.0f\n", k / kRate,
+                    got, low, high);
+        pass = pass && err <= kLevelTolerance;
+    }
+    report(pass, "B left sweep", "rises as 0.40694 per sample, worst deviation %.2f%%", 100 * worst);
+}
+
+// C's decay: attack 16352 per sample reaches full scale after 1027 samples, then the decay falls
+// by 819 per sample; at sample 1100 the envelope is (0xFFFFFF - 819 * 73) >> 8 = 65302, so the
+// left peak just after it is at most 14335 * 65302 >> 16 = 14283 and a 10 ms window later it is
+// (0xFFFFFF - 819 * 514) >> 8 = 63892 -> 13974: a window from 1100 to 1541 peaks in between.
+void judgeDecay(const Recording& r, size_t onset) {
+    const double got = peakIn(r.left, onset + 1100, onset + 1541);
+    report(got >= 13974 * (1 - kLevelTolerance) && got <= 14283 * (1 + kLevelTolerance),
+           "C left decay", "peak %.0f 25 ms after key on, expected 13974..14283 (twice the sustain)",
+           got);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s RECORDING.raw [STOP_SECONDS]\n", argv[0]);
+        return 2;
+    }
+    Recording rec;
+    if (!spu_wine::readRawStereo(argv[1], rec)) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 2;
+    }
+    std::printf("      recording: %zu frames (%.2f s)\n", rec.frames(), rec.frames() / kRate);
+    // Notes are 0.75 s apart; a gap under 0.5 s inside a note is a dropout, not a new note, and
+    // the continuity check finds it.
+    std::vector<Span> spans = spu_wine::soundingSpans(rec, 300.0, 22050);
+    for (const Span& s : spans)
+        std::printf("      sounding %.3f s to %.3f s (%.3f s)\n", s.begin / kRate, s.end / kRate,
+                    s.length() / kRate);
+
+    // The host closes the plug-in from its SIGINT handler: the sound stops then. Allow for the
+    // host's other plug-ins closing first and the sound server's latency.
+    if (argc == 3) {
+        const double stop = std::atof(argv[2]);
+        constexpr double kStopAllowance = 0.5;
+        double lastSound = 0;
+        for (const Span& s : spans) lastSound = std::max(lastSound, s.end / kRate);
+        report(lastSound <= stop + kStopAllowance, "silent once the host stops",
+               "last sound at %.3f s, host stopped at %.3f s", lastSound, stop);
+        while (!spans.empty() && spans.back().begin / kRate > stop) spans.pop_back();
+    }
+    report(spans.size() == 4, "notes", "%.0f sounding spans, expected 4 (A, B, C, the save-point note)",
+           double(spans.size()));
+    if (spans.size() != 4) return 1;
+
+    for (int i = 0; i < 3; ++i) {
+        const NoteExpectation& note = kNotes[i];
+        // The span lasts from key on to the end of the release, measured in 10 ms windows: the
+        // program's wait plus its polling (a few ms) plus the release (46 ms for A, under 6 ms
+        // for B and C) plus the windowing.
+        const double length = spans[i].length() / kRate;
+        report(length >= note.seconds - 0.01 && length <= note.seconds + 0.1,
+               std::string(note.name) + " duration", "%.3f s, expected %.2f s + release",
+               length, note.seconds);
+        const Span steady = inner(spans[i], i == 2 ? 0.3 : 0.1, 0.1);
+        judgeSteady(rec, note, steady, i == 1 ? 1 : 2);
+    }
+    judgeSweep(rec, onsetOf(rec, spans[1]));
+    judgeDecay(rec, onsetOf(rec, spans[2]));
+
+    // The save-point note: A's settings, cut short when the host is stopped.
+    judgeSteady(rec, {"save-point", 787.5, 56, 0, {kNotes[0].sides[0], kNotes[0].sides[1]}},
+                inner(spans[3], 0.1, 0.1), 2);
+    return failures == 0 ? 0 : 1;
+}

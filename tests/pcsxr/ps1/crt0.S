@@ -1,0 +1,32 @@
+# Start-up: the boot loader has set the stack from the executable's header; clear .bss, run
+# main, and park the processor when it returns (there is nothing to return to).
+    .set noreorder
+    .section .text.start, "ax"
+    .globl _start
+_start:
+    la      $t0, __bss_start
+    la      $t1, __bss_end
+1:  beq     $t0, $t1, 2f
+    nop
+    sw      $zero, 0($t0)
+    b       1b
+    addiu   $t0, $t0, 4
+2:  jal     main
+    nop
+3:  b       3b
+    nop
+
+# The BIOS function tables: jump to 0xA0 or 0xB0 with the function number in $t1. The HLE BIOS
+# of the host traps these addresses, so the calls work without a real BIOS image.
+    .text
+    .globl bios_printf
+bios_printf:
+    li      $t2, 0xA0
+    jr      $t2
+    li      $t1, 0x3F
+
+    .globl bios_putchar
+bios_putchar:
+    li      $t2, 0xB0
+    jr      $t2
+    li      $t1, 0x3D
