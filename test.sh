@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer, the streaming-thread tests under ThreadSanitizer, and the Windows
 # layer: the x86-64 builds under wine64 (with Xvfb and a PulseAudio null sink), the 32-bit DLLs
 # checked statically, and run under 32-bit Wine where this machine can execute 32-bit programs.
-# Ends with one summary line that counts only the tests that ran.
+# Then the real host: Debian's pcsxr emulator runs a PS1 program of ours through the Linux
+# plug-in. Ends with one summary line that counts only the tests that ran.
 set -uo pipefail
 cd "$(dirname "$0")"
 
@@ -63,6 +64,31 @@ run_layer() {
     count_layer "$name" "$log"
 }
 
+# run_script NAME COMMAND...: a layer driven by a script of its own that ends with a line
+# "NAME: N passed, M failed".
+run_script() {
+    local name=$1 log="$logdir/$1.log" line
+    shift
+    echo "== $name: running"
+    "$@" >"$log" 2>&1
+    line=$(grep -E "^$name: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        tail -n 30 "$log"
+        echo "== $name: no summary (the script did not finish)"
+        failed=$((failed + 1))
+        status=1
+        return
+    fi
+    grep -E '^(FAIL|SKIP)' "$log" || true
+    local p f
+    p=$(sed -E 's/.*: ([0-9]+) passed, ([0-9]+) failed.*/\1/' <<<"$line")
+    f=$(sed -E 's/.*: ([0-9]+) passed, ([0-9]+) failed.*/\2/' <<<"$line")
+    passed=$((passed + p))
+    failed=$((failed + f))
+    [ "$f" -eq 0 ] || status=1
+    echo "== $line"
+}
+
 run_layer native native "" ""
 run_layer asan native-asan "" ""
 # ThreadSanitizer: the sound plug-in, whose streaming thread races the host's threads, and the
@@ -87,6 +113,9 @@ else
     run_layer win32-static win32 "spuTarn cdferro" "-L static"
 fi
 trap - EXIT
+
+# The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-in.
+run_script pcsxr tests/pcsxr/run-pcsxr-test.sh build/native/spu/libspuTarn.so
 
 echo "tests: $passed passed, $failed failed"
 exit $status

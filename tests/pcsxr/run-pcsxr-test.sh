@@ -78,37 +78,19 @@ if [ "$audio" = auto ]; then
 fi
 
 # --- Desktop: Xvfb and a private PulseAudio with the null sink "cap" -----------------------------
-xvfb_pid= pulse_pid= host_pid= parec_pid= record_start= stop_at=
+source "$root/tests/env/desktop-env.sh"
+host_pid= parec_pid= record_start= stop_at=
 cleanup() {
     for pid in $host_pid $parec_pid; do kill -KILL "$pid" 2>/dev/null; done
-    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    desktop_env_stop
 }
 trap cleanup EXIT
-
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$n"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-
-mkdir -p "$work/runtime/pulse" "$work/pulse-home"
-chmod 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
-export PULSE_RUNTIME_PATH="$work/runtime/pulse"
-export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-# The machines that run this are often busy compiling: audio gets the priority a desktop gives
-# it (negative niceness works as root; elsewhere nice runs the command as it is).
-boost=(nice -n -10)
-HOME="$work/pulse-home" "${boost[@]}" pulseaudio -D --high-priority=yes --exit-idle-time=-1 -n --system=false --use-pid-file=yes \
-    --disallow-exit --load="module-null-sink sink_name=cap rate=44100" \
-    --load="module-native-protocol-unix auth-anonymous=1 socket=$PULSE_RUNTIME_PATH/native" \
-    >"$work/pulse.log" 2>&1
-for _ in $(seq 50); do [ -S "$PULSE_RUNTIME_PATH/native" ] && break; sleep 0.1; done
-pulse_pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null)
-pactl set-default-sink cap >/dev/null 2>&1
+DESKTOP_ENV_ROOT="$work/desktop" desktop_env_start
 export SDL_AUDIODRIVER=pulseaudio
+# The machines that run this are often busy compiling: the host and the recorder get the
+# priority a desktop gives audio (negative niceness works as root; elsewhere nice runs the
+# command as it is).
+boost=(nice -n -10)
 
 # --- The host's home: configuration, plug-in links ----------------------------------------------
 home="$work/home"
