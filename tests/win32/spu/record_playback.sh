@@ -21,12 +21,16 @@ if ! pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]cap[[:space
 fi
 
 rm -f "$raw"
-parec -d cap.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw >"$raw" &
+nice -n -10 parec -d cap.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw >"$raw" &
 parec_pid=$!
 # Let the recording stream settle before anything plays.
 sleep 0.5
 
-"$wine" "$harness" --gtest_filter="$play_suite.*"
+# The plug-in's streaming thread asks for above-normal priority, which Wine cannot give it on
+# Linux without privileges; a machine busy compiling would then starve it for hundreds of ms.
+# Give the playing process the priority a desktop gives audio (as root; elsewhere nice runs it
+# as it is).
+nice -n -10 "$wine" "$harness" --gtest_filter="$play_suite.*"
 play_rc=$?
 
 sleep 0.3
