@@ -1,4 +1,4 @@
-// The host's threads against the streaming thread on the stand-in's real-time clock. Built as
+// The host's threads against the streaming thread on the simulation's real-time clock. Built as
 // its own executable so that it can run alone under ThreadSanitizer: any unguarded access
 // between an entry point and a streaming pass shows up there as a report.
 #include <atomic>
@@ -12,7 +12,7 @@ class ThreadTest : public SpuPluginTest {
 protected:
     void SetUp() override {
         SpuPluginTest::SetUp();
-        standin::dsoundSetCursorMode(standin::CursorMode::Clock);
+        sim::dsoundSetCursorMode(sim::CursorMode::Clock);
     }
 };
 
@@ -35,8 +35,8 @@ void startAVoice(SpuPlugin& spu) {
 TEST_F(ThreadTest, HostCallsDuringStreamingLoseNoWrite) {
     spu.SPUinit();
     startAVoice(spu);
-    spu.SPUopen(testWindow());
-    ASSERT_TRUE(standin::dsoundWaitForPasses(5));
+    spu.SPUopen();
+    ASSERT_TRUE(sim::dsoundWaitForPasses(5));
 
     std::atomic<bool> failed{false};
     std::thread host([&] {
@@ -77,9 +77,9 @@ TEST_F(ThreadTest, HostCallsDuringStreamingLoseNoWrite) {
     host.join();
     saver.join();
     EXPECT_FALSE(failed);
-    EXPECT_TRUE(standin::dsoundWaitForPasses(3));
+    EXPECT_TRUE(sim::dsoundWaitForPasses(3));
     spu.SPUclose();
-    EXPECT_TRUE(standin::threadsCreated().back().finished);
+    EXPECT_TRUE(sim::threadsCreated().back().finished);
 }
 
 TEST_F(ThreadTest, RepeatedOpenCloseWhileAnotherHostThreadWrites) {
@@ -94,15 +94,15 @@ TEST_F(ThreadTest, RepeatedOpenCloseWhileAnotherHostThreadWrites) {
         }
     });
     for (int cycle = 0; cycle < 25; ++cycle) {
-        spu.SPUopen(testWindow());
-        standin::dsoundWaitForPasses(2);
+        spu.SPUopen();
+        sim::dsoundWaitForPasses(2);
         spu.SPUclose();
-        ASSERT_TRUE(standin::threadsCreated().back().finished) << cycle;
-        ASSERT_EQ(standin::dsoundStats().buffersAlive, 0) << cycle;
+        ASSERT_TRUE(sim::threadsCreated().back().finished) << cycle;
+        ASSERT_EQ(sim::dsoundStats().buffersAlive, 0) << cycle;
     }
     stop = true;
     writer.join();
-    EXPECT_EQ(standin::threadsCreated().size(), 25u);
+    EXPECT_EQ(sim::threadsCreated().size(), 25u);
 }
 
 }  // namespace
