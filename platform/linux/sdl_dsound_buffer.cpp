@@ -9,10 +9,16 @@ namespace linux_platform::detail {
 
 namespace {
 
-// Frames per SDL callback: 256 frames (5.8 ms at 44100 Hz) is well below the smallest streaming
-// buffer the plug-in makes, so the callback never reads bytes the streaming thread has not had
-// a pass to refill, and small enough that the cursor moves smoothly.
-constexpr Uint16 kCallbackFrames = 256;
+// Frames per SDL callback: the largest power of two up to a quarter of the buffer, at most 512
+// (11.6 ms at 44100 Hz). What the callback takes must have been refilled by the streaming
+// thread a lap earlier, so the rest of the buffer is the thread's margin for a late pass (35 ms
+// with the default 8 KiB); PulseAudio, on the other hand, plays silence whenever SDL's thread is
+// late with a chunk, which on a busy machine a 6 ms chunk often is. A quarter balances the two.
+Uint16 callbackFramesFor(uint32_t bufferFrames) {
+    uint32_t frames = 512;
+    while (frames > 64 && frames > bufferFrames / 4) frames /= 2;
+    return static_cast<Uint16>(frames);
+}
 
 void clearRegions(LPVOID* region1, LPDWORD length1, LPVOID* region2, LPDWORD length2) {
     // A failed Lock leaves nothing usable behind.
@@ -114,7 +120,7 @@ StreamBuffer* StreamBuffer::create(DWORD flags, DWORD bytes, const WAVEFORMATEX&
     SDL_zero(wanted);
     wanted.freq = static_cast<int>(format.nSamplesPerSec);
     wanted.channels = static_cast<Uint8>(format.nChannels);
-    wanted.samples = kCallbackFrames;
+    wanted.samples = callbackFramesFor(bytes / format.nBlockAlign);
     if (format.wBitsPerSample == 16) {
         wanted.format = AUDIO_S16LSB;
     } else if (format.wBitsPerSample == 8) {

@@ -41,8 +41,8 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
                            LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD creationFlags,
                            LPDWORD threadId);
-// Records the priority for the tests (see linux_platform::threadsCreated); the operating system's
-// scheduling is left alone, since raising it needs privileges a test machine lacks.
+// Sets the thread's nice value (ABOVE_NORMAL: -5; see win32_thread.cpp) where the process may
+// raise it, and records the priority (linux_platform::threadsCreated) in any case.
 BOOL WINAPI SetThreadPriority(HANDLE thread, int priority);
 int WINAPI GetThreadPriority(HANDLE thread);
 // Exit code of a thread: STILL_ACTIVE while it runs.

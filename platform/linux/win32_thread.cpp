@@ -3,6 +3,9 @@
 // signals: the host's handlers (SIGINT on the Linux host, which closes the plug-in) must run on
 // the host's own threads, not on a streaming thread that SPUclose would then wait for.
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +29,7 @@ struct ThreadObject {
     bool done = false;
     DWORD exitCode = STILL_ACTIVE;
     int priority = THREAD_PRIORITY_NORMAL;
+    pid_t kernelId = 0;        // the thread's own id for setpriority, once it runs
     DWORD id = 0;
     size_t recordIndex = 0;    // into records, valid while recordGeneration matches
     uint64_t recordGeneration = 0;
@@ -53,6 +57,28 @@ void updateRecord(const ThreadObject& object, Change change) {
         change(records[object.recordIndex]);
 }
 
+// Windows priority levels as Linux nice values. Raising a thread needs CAP_SYS_NICE (or an
+// RLIMIT_NICE allowance); without it the thread keeps the host's nice value, which is what a
+// thread without the privilege gets on Windows too when the system says no. The streaming
+// thread asks for ABOVE_NORMAL so that a busy machine delays its 1 ms passes less.
+int niceValueFor(int priority) {
+    switch (priority) {
+    case THREAD_PRIORITY_IDLE: return 19;
+    case THREAD_PRIORITY_LOWEST: return 10;
+    case THREAD_PRIORITY_BELOW_NORMAL: return 5;
+    case THREAD_PRIORITY_ABOVE_NORMAL: return -5;
+    case THREAD_PRIORITY_HIGHEST: return -10;
+    case THREAD_PRIORITY_TIME_CRITICAL: return -15;
+    default: return 0;
+    }
+}
+
+// Called with the object's mutex held, once both the priority and the kernel id are known.
+void applyPriorityLocked(const ThreadObject& object) {
+    if (object.kernelId == 0 || object.priority == THREAD_PRIORITY_NORMAL) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(object.kernelId), niceValueFor(object.priority));
+}
+
 bool isValidPriority(int priority) {
     switch (priority) {
     case THREAD_PRIORITY_IDLE:
@@ -71,6 +97,11 @@ bool isValidPriority(int priority) {
 void runThread(std::shared_ptr<ThreadObject> object, LPTHREAD_START_ROUTINE start,
                LPVOID parameter) {
     linux_platform::detail::adoptThreadId(object->id);
+    {
+        std::lock_guard<std::mutex> lock(object->mutex);
+        object->kernelId = static_cast<pid_t>(syscall(SYS_gettid));
+        applyPriorityLocked(*object);  // a SetThreadPriority that came before the thread ran
+    }
     const DWORD result = start(parameter);
     updateRecord(*object, [](linux_platform::ThreadRecord& record) { record.finished = true; });
     std::lock_guard<std::mutex> lock(object->mutex);
@@ -122,6 +153,7 @@ BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
     {
         std::lock_guard<std::mutex> lock(object->mutex);
         object->priority = priority;
+        if (!object->done) applyPriorityLocked(*object);
     }
     updateRecord(*object, [priority](linux_platform::ThreadRecord& record) { record.priority = priority; });
     return TRUE;
