@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test layer: unit and plug-in tests natively, again under AddressSanitizer +
-# UndefinedBehaviorSanitizer, the streaming-thread tests under ThreadSanitizer, and the Windows
-# layer under Wine (with Xvfb and a PulseAudio null sink). Ends with one summary line.
+# Runs every test layer: unit and plug-in tests natively (the shipped Linux plug-in among them,
+# on a private PulseAudio null sink), again under AddressSanitizer + UndefinedBehaviorSanitizer,
+# the streaming-thread tests under ThreadSanitizer, and the Windows layer under Wine (with Xvfb
+# and a PulseAudio null sink). Ends with one summary line.
 set -uo pipefail
 cd "$(dirname "$0")"
 
@@ -61,8 +62,8 @@ run_layer() {
 run_layer native native "" ""
 run_layer asan native-asan "" ""
 # ThreadSanitizer: the sound plug-in, whose streaming thread races the host's threads, and the
-# stand-in it runs on.
-run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests standin_tests" "-L thread|plugin|standin"
+# platform it runs on.
+run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests platform_tests" "-L thread|plugin|platform"
 
 # The Windows layer needs Wine, an X display and an audio server of its own.
 source tests/win32/wine-env.sh

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build or the tests need, when they are missing.
-#   ensure-packages.sh build   compilers and libraries for ./build.sh
-#   ensure-packages.sh test    all of that, and Wine, Xvfb and PulseAudio for the Windows layer
+#   ensure-packages.sh build   compilers and libraries for ./build.sh (SDL2 for the Linux plug-in)
+#   ensure-packages.sh test    all of that, Wine, Xvfb and PulseAudio for the Windows layer, and
+#                              PulseAudio for the Linux plug-in's audio device test
 # As root with apt it installs them; otherwise it says what to install and fails.
 set -euo pipefail
 
-want=(cmake g++ make g++-mingw-w64-i686 googletest libgtest-dev libbenchmark-dev)
+want=(cmake g++ make g++-mingw-w64-i686 googletest libgtest-dev libbenchmark-dev libsdl2-dev)
 if [ "${1:-build}" = test ]; then
     want+=(wine wine32:i386 xvfb pulseaudio pulseaudio-utils imagemagick python3)
 fi

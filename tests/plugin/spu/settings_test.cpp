@@ -1,5 +1,7 @@
 // The registry-backed settings as the plug-in uses them: defaults on first use, hand-edited
 // values, and the values it refuses.
+#include <fstream>
+
 #include "spu_test_support.h"
 
 namespace {
@@ -82,6 +84,30 @@ TEST_F(SettingsTest, ValueMissingOrNotFourBytesFallsBackToTheDefault) {
     spu.SPUinit();
     spu.SPUopen();
     EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes);
+}
+
+// On Linux the user edits the settings file, and the plug-in reads it at its next SPUinit. A
+// value that is not a plain number is text, a value of another type: the default.
+TEST_F(SettingsTest, HandEditedSettingsFileTakesEffectAtTheNextInit) {
+    spu.SPUinit();
+    spu.SPUshutdown();
+    std::ofstream(sim::settingsFilePath(), std::ios::trunc)
+        << "SoundBufferSize=16\nXABufferSize=abc\nHighResolutionMode=1\n";
+    spu.SPUinit();
+    spu.SPUopen();
+    settle();
+    EXPECT_EQ(sim::dsoundStats().streamBufferBytes, 16u * 1024u);
+    EXPECT_EQ(sim::timeBeginPeriodCalls(), 1);
+    spu.SPUclose();
+    spu.SPUshutdown();
+    std::ofstream(sim::settingsFilePath(), std::ios::trunc) << "SoundBufferSize=sixteen\n";
+    spu.SPUinit();
+    spu.SPUopen();
+    EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes);
+    // The file is the user's: a load with the key present writes nothing back.
+    std::ifstream in(sim::settingsFilePath());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "SoundBufferSize=sixteen\n");
 }
 
 TEST_F(SettingsTest, WaveFormatInTheRegistryChangesNothing) {
