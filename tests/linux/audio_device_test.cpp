@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,11 +42,15 @@ struct LinuxPlugin {
 
     bool load() {
         // The plug-in's SPUinit writes its settings file: a private one for the test.
-        static std::string home = [] {
-            char pattern[] = "/tmp/spuTarn-audio-test-XXXXXX";
-            return std::string(mkdtemp(pattern) != nullptr ? pattern : "/tmp");
+        // (PulseAudio's client keeps a directory there too.) Removed at exit.
+        static char home[] = "/tmp/spuTarn-audio-test-XXXXXX";
+        static const bool made = [] {
+            if (mkdtemp(home) == nullptr) std::abort();
+            std::atexit([] { std::filesystem::remove_all(home); });
+            return true;
         }();
-        setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+        (void)made;
+        setenv("XDG_CONFIG_HOME", home, 1);
         handle = dlopen(SPU_LINUX_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) return false;
         bool ok = true;
