@@ -9,14 +9,16 @@ namespace linux_platform::detail {
 
 namespace {
 
-// Frames per SDL callback: the largest power of two up to a quarter of the buffer, at most 512
-// (11.6 ms at 44100 Hz). What the callback takes must have been refilled by the streaming
-// thread a lap earlier, so the rest of the buffer is the thread's margin for a late pass (35 ms
-// with the default 8 KiB); PulseAudio, on the other hand, plays silence whenever SDL's thread is
-// late with a chunk, which on a busy machine a 6 ms chunk often is. A quarter balances the two.
+// Frames per SDL callback: the largest power of two up to half the buffer (1024 frames, 23 ms,
+// with the default 8 KiB), at most 8192. SDL's PulseAudio backend asks the server to hold about
+// one callback's worth, and the server plays silence whenever SDL's thread is late beyond that,
+// which next to an emulator busy on the same cores a 6 ms chunk often is; so a user who raises
+// "SoundBufferSize" for a busy machine gets a deeper device buffer too. Half the buffer at most,
+// because the cursor must be seen to move: what one callback takes, the streaming thread refills
+// before the next but one.
 Uint16 callbackFramesFor(uint32_t bufferFrames) {
-    uint32_t frames = 512;
-    while (frames > 64 && frames > bufferFrames / 4) frames /= 2;
+    uint32_t frames = 8192;
+    while (frames > 64 && frames > bufferFrames / 2) frames /= 2;
     return static_cast<Uint16>(frames);
 }
 
