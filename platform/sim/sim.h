@@ -65,7 +65,7 @@ struct DsoundStats {
 };
 DsoundStats dsoundStats();
 // Bytes of the current (or last) streaming buffer as written by the plug-in. The plug-in writes
-// into locked memory without the stand-in's lock, so read this while no pass is writing.
+// into locked memory without the simulation's lock, so read this while no pass is writing.
 std::vector<uint8_t> dsoundStreamBufferContents();
 // Blocks until the streaming buffer has seen `passes` more GetCurrentPosition calls than when
 // called, or the timeout passes; returns whether they happened.

@@ -1,4 +1,4 @@
-// DirectSound buffers of the stand-in: reference counting, cursors, Lock and Unlock.
+// DirectSound buffers of the simulation: reference counting, cursors, Lock and Unlock.
 #include "sim_dsound_buffer.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
-// One DirectSound buffer of the stand-in. A secondary buffer is real memory with a play cursor
+// One DirectSound buffer of the simulation. A secondary buffer is real memory with a play cursor
 // that, while playing, runs with a monotonic clock (Clock mode) or only when a test moves it
 // (Manual mode); the bytes it passes go to the capture when it is the streaming buffer. The
-// primary buffer has no memory here: the stand-in mixes nothing, it only keeps the format.
+// primary buffer has no memory here: the simulation mixes nothing, it only keeps the format.
 #include <memory>
 #include <vector>
 

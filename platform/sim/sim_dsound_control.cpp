@@ -23,7 +23,7 @@ DsoundOperation operationNamed(const std::string& name) {
     if (name == "CreateSoundBuffer.stream") return DsoundOperation::StreamBuffer;
     if (name == "Lock") return DsoundOperation::Lock;
     // A misspelt name would arm nothing and let a failure test pass without testing anything.
-    std::fprintf(stderr, "win32 stand-in: dsoundFailOperation: unknown operation \"%s\"\n",
+    std::fprintf(stderr, "sim: dsoundFailOperation: unknown operation \"%s\"\n",
                  name.c_str());
     std::abort();
 }

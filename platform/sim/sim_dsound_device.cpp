@@ -1,4 +1,4 @@
-// DirectSoundCreate and the device object of the stand-in: the checks a real device makes on
+// DirectSoundCreate and the device object of the simulation: the checks a real device makes on
 // what the plug-in asks for, and the buffers it creates.
 #include "win32_dsound.h"
 

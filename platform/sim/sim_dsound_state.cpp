@@ -1,4 +1,4 @@
-// The shared state of the stand-in's DirectSound and the checks that device and buffers share.
+// The shared state of the simulated DirectSound and the checks that device and buffers share.
 #include "sim_dsound_state.h"
 
 namespace sim::detail {

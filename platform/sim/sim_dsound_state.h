@@ -1,6 +1,6 @@
 #pragma once
-// The one state of the stand-in's DirectSound, shared by the device, its buffers and the test
-// controls. Everything in it is guarded by `mutex`, the stand-in's own lock: the plug-in's
+// The one state of the simulated DirectSound, shared by the device, its buffers and the test
+// controls. Everything in it is guarded by `mutex`, the simulation's own lock: the plug-in's
 // streaming thread and a test thread moving the cursor meet here, and neither may ever need a
 // lock of the plug-in's.
 #include <chrono>

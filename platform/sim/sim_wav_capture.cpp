@@ -1,4 +1,4 @@
-// The capture file of the stand-in's DirectSound: what a listener at the speaker would have
+// The capture file of the simulated DirectSound: what a listener at the speaker would have
 // heard, for tests that compare it with the frames a plug-in produced.
 #include "sim_wav_capture.h"
 
@@ -31,7 +31,7 @@ bool WavCapture::start(const std::string& path) {
     finish();
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) {
-        std::fprintf(stderr, "win32 stand-in: cannot create capture file %s\n", path.c_str());
+        std::fprintf(stderr, "sim: cannot create capture file %s\n", path.c_str());
         return false;
     }
     dataBytes_ = 0;

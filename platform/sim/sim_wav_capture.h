@@ -1,5 +1,5 @@
 #pragma once
-// A WAV file that grows as the stand-in's play cursor passes bytes: 44100 Hz, 16-bit, stereo,
+// A WAV file that grows as the simulated play cursor passes bytes: 44100 Hz, 16-bit, stereo,
 // the canonical 44-byte RIFF header, whose two sizes are patched when the capture is finished.
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-// The configuration dialog through CD_Configure, driven message by message in the stand-in.
+// The configuration dialog through CD_Configure, driven message by message in the Linux layer.
 #include "bridge_host.h"
 
 namespace bridge_test {
