@@ -55,6 +55,8 @@ SPU_EXPORT SpuResult CALLBACK SPUshutdown() {
     // that entry point resumes on the core and the lock when the handler returns, so both must
     // outlive this call. The host is on its way out; the objects go with the process.
     if (plugin::insideLockedCall()) return 0;
+    // A streaming thread that did not end in time still uses the core and the device.
+    if (s.streamThread != nullptr) return 0;
     delete s.core;
     delete s.device;
     // Cleared so that nothing can reach the freed objects.
