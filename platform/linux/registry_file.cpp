@@ -114,14 +114,17 @@ void loadFileBackedKey(RegistryStore& store) {
     static const std::string path = RegistryStore::normalise(kFileBackedKey);
     const std::string file = settingsFilePath();
     if (file.empty()) return;  // no place for a file: the key is an in-memory one
-    std::ifstream in(file);
-    if (!in) {
+    struct stat status {};
+    if (stat(file.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         store.erase(path);  // deleted by the user (or never made): the key is new again
         return;
     }
+    // There but unreadable (or not a file): the key exists without values, so the plug-in runs
+    // on its defaults and, since the key is not new, writes nothing over the user's file.
     store.create(path);
     RegistryKey* key = store.find(path);
     key->values.clear();
+    std::ifstream in(file);
     std::string line;
     while (std::getline(in, line)) {
         const std::string content = trim(line);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -134,6 +136,25 @@ TEST_F(SettingsFileTest, DeletedFileMakesTheKeyNewAgainAndOtherKeysStayInMemory)
     EXPECT_EQ(contents().find("99"), std::string::npos);
     EXPECT_EQ(RegLinuxFileOfKey("Software\\Vision Thing\\PSEmu Pro\\SPU\\other"), "");
     EXPECT_EQ(RegLinuxFileOfKey("software\\vision thing\\psemu pro\\spu\\SPUTARN"), file);
+}
+
+TEST_F(SettingsFileTest, UnreadableFileIsAnExistingKeyWithoutValuesAndIsNotReplaced) {
+    // A directory where the file should be stands for any file that cannot be read (the tests
+    // run as root, who reads everything else).
+    const std::string directory = file.substr(0, file.rfind('/'));
+    mkdir(directory.c_str(), 0700);
+    ASSERT_EQ(mkdir(file.c_str(), 0700), 0);
+    DWORD disposition = 0;
+    HKEY key = open(&disposition);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);  // so the defaults are not written
+    DWORD type = 0;
+    std::string bytes;
+    EXPECT_FALSE(query(key, "SoundBufferSize", &type, &bytes));
+    RegCloseKey(key);
+    struct stat status {};
+    ASSERT_EQ(stat(file.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    rmdir(file.c_str());
 }
 
 TEST_F(SettingsFileTest, UnwritableDirectoryKeepsTheKeyInMemory) {
