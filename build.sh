@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both plug-ins (native, 32-bit Windows, and the sound plug-in for 64-bit Windows), puts
-# the DLLs into dist/ and plays the built-in demo through the sound plug-in into dist/demo.wav.
+# the DLLs into dist/ and the Linux sound plug-in into dist/linux/, and plays the built-in demo
+# through the sound plug-in into dist/demo.wav.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,10 +16,18 @@ cmake --build --preset win32 -j"$jobs" --target spuTarn cdferro
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$jobs" --target spuTarn
 
-mkdir -p dist/x64
+mkdir -p dist/x64 dist/linux
 cp build/win32/spu/spuTarn.dll build/win32/cdbridge/cdferro.dll dist/
 cp build/win64/spu/spuTarn.dll dist/x64/
-echo "dist/spuTarn.dll, dist/cdferro.dll (32-bit hosts) and dist/x64/spuTarn.dll (64-bit hosts) are ready."
+cp build/native/linux/libspuTarn.so dist/linux/
+# Self-contained: nothing it needs may come from the build tree.
+if ldd dist/linux/libspuTarn.so | grep -q "$(pwd)"; then
+    echo "dist/linux/libspuTarn.so depends on the build tree:" >&2
+    ldd dist/linux/libspuTarn.so >&2
+    exit 1
+fi
+echo "dist/spuTarn.dll, dist/cdferro.dll (32-bit hosts), dist/x64/spuTarn.dll (64-bit hosts) and"
+echo "dist/linux/libspuTarn.so (Linux hosts) are ready."
 
 # The main job: a command-line host loads the plug-in by its exports and plays the demo phrase.
 build/native/tools/spu-play/spu-play --plugin build/native/spu/libspuTarn.so --out dist/demo.wav

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs every test layer: unit and plug-in tests natively, again under AddressSanitizer +
-# UndefinedBehaviorSanitizer, the streaming-thread tests under ThreadSanitizer, and the Windows
-# layer: the x86-64 builds under wine64 (with Xvfb and a PulseAudio null sink), the 32-bit DLLs
-# checked statically, and run under 32-bit Wine where this machine can execute 32-bit programs.
-# Then the real host: Debian's pcsxr emulator runs a PS1 program of ours through the Linux
-# plug-in. Ends with one summary line that counts only the tests that ran.
+# Runs every test layer: unit and plug-in tests natively (the shipped Linux plug-in among them,
+# on a private PulseAudio null sink), again under AddressSanitizer + UndefinedBehaviorSanitizer,
+# the streaming-thread tests under ThreadSanitizer, and the Windows layer: the x86-64 builds
+# under wine64 (with Xvfb and a PulseAudio null sink), the 32-bit DLLs checked statically, and
+# run under 32-bit Wine where this machine can execute 32-bit programs. Then the real host:
+# Debian's pcsxr emulator runs a PS1 program of ours through the Linux plug-in. Ends with one
+# summary line that counts only the tests that ran.
 set -uo pipefail
 cd "$(dirname "$0")"
 
@@ -92,8 +93,8 @@ run_script() {
 run_layer native native "" ""
 run_layer asan native-asan "" ""
 # ThreadSanitizer: the sound plug-in, whose streaming thread races the host's threads, and the
-# stand-in it runs on.
-run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests standin_tests" "-L thread|plugin|standin"
+# platform it runs on.
+run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests platform_tests" "-L thread|plugin|platform"
 
 # The Windows layer needs Wine, an X display and an audio server of its own.
 source tests/win32/wine-env.sh
@@ -115,7 +116,8 @@ fi
 trap - EXIT
 
 # The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-in.
-run_script pcsxr tests/pcsxr/run-pcsxr-test.sh build/native/spu/libspuTarn.so
+# The shipped plug-in (built by the native layer above), which plays through SDL2.
+run_script pcsxr env PCSXR_TEST_AUDIO=yes tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarn.so
 
 echo "tests: $passed passed, $failed failed"
 exit $status

@@ -1,23 +1,28 @@
 #pragma once
 // The plug-in's entry points as the PSEmu Pro interface declares them: plain C names, the
 // interface's CALLBACK convention (__stdcall on Win32), the argument widths of the host.
-// spuTarn.def gives them their ordinals 2 to 33.
+// spuTarn.def gives them their ordinals 2 to 33. Linux hosts take `long` results, call SPUopen
+// without an argument and resolve two more entry points, which the .def does not list.
 #include <cstdint>
 
 #include "cd_audio_stream.h"
 #include "freeze_record.h"
 #include "plugin_state.h"
 
-SPU_EXPORT uint32_t CALLBACK PSEgetLibType();
+SPU_EXPORT SpuWord CALLBACK PSEgetLibType();
 SPU_EXPORT const char* CALLBACK PSEgetLibName();
-SPU_EXPORT uint32_t CALLBACK PSEgetLibVersion();
-SPU_EXPORT int32_t CALLBACK SPUconfigure();
+SPU_EXPORT SpuWord CALLBACK PSEgetLibVersion();
+SPU_EXPORT SpuResult CALLBACK SPUconfigure();
 SPU_EXPORT void CALLBACK SPUabout();
-SPU_EXPORT int32_t CALLBACK SPUinit();
-SPU_EXPORT int32_t CALLBACK SPUshutdown();
-SPU_EXPORT int32_t CALLBACK SPUtest();
-SPU_EXPORT int32_t CALLBACK SPUopen(HWND window);
-SPU_EXPORT int32_t CALLBACK SPUclose();
+SPU_EXPORT SpuResult CALLBACK SPUinit();
+SPU_EXPORT SpuResult CALLBACK SPUshutdown();
+SPU_EXPORT SpuResult CALLBACK SPUtest();
+#ifdef _WIN32
+SPU_EXPORT SpuResult CALLBACK SPUopen(HWND window);
+#else
+SPU_EXPORT SpuResult CALLBACK SPUopen();
+#endif
+SPU_EXPORT SpuResult CALLBACK SPUclose();
 SPU_EXPORT void CALLBACK SPUplayADPCMchannel(XaDecodeRecord* record);
 SPU_EXPORT void CALLBACK SPUwriteRegister(uint32_t address, uint16_t value);
 SPU_EXPORT uint16_t CALLBACK SPUreadRegister(uint32_t address);
@@ -27,7 +32,15 @@ SPU_EXPORT uint16_t CALLBACK SPUreadDMA();
 SPU_EXPORT void CALLBACK SPUregisterCDDAVolume(uintptr_t cddaVolume);
 SPU_EXPORT void CALLBACK SPUwriteDMAMem(uint16_t* words, int32_t count);
 SPU_EXPORT void CALLBACK SPUreadDMAMem(uint16_t* words, int32_t count);
-SPU_EXPORT int32_t CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record);
+SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record);
+
+#ifndef _WIN32
+// Linux hosts only. SPUasync: the host's clock ticks, about 675 a second; the plug-in runs on
+// the audio device's clock and ignores them. SPUplayCDDAchannel: CD-DA the host reads from an
+// audio track, 44100 Hz 16-bit stereo, `bytes` long.
+SPU_EXPORT void CALLBACK SPUasync(uint32_t cycles);
+SPU_EXPORT void CALLBACK SPUplayCDDAchannel(int16_t* pcm, int32_t bytes);
+#endif
 
 // The four shapes of the entry points that do nothing; spuTarn.def (Windows) and aliases
 // (natively) export each under all of its names.

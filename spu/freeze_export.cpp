@@ -22,7 +22,7 @@ void writeHeader(FreezeRecord* record) {
 
 }  // namespace
 
-SPU_EXPORT int32_t CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record) {
+SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record) {
     if (record == nullptr) return 0;
     // Outside SPUinit..SPUshutdown there is no state to save or restore.
     if (!plugin::state().lockReady || plugin::state().core == nullptr) return 0;

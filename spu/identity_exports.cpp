@@ -10,9 +10,9 @@ static_assert(kLibraryVersion == 65795, "version word");
 
 }  // namespace
 
-SPU_EXPORT uint32_t CALLBACK PSEgetLibType() { return kLibraryTypeSound; }
+SPU_EXPORT SpuWord CALLBACK PSEgetLibType() { return kLibraryTypeSound; }
 
 // Hosts keep the pointer and compare plug-ins by it, so it is one static array.
 SPU_EXPORT const char* CALLBACK PSEgetLibName() { return plugin::kLibraryName; }
 
-SPU_EXPORT uint32_t CALLBACK PSEgetLibVersion() { return kLibraryVersion; }
+SPU_EXPORT SpuWord CALLBACK PSEgetLibVersion() { return kLibraryVersion; }

@@ -18,6 +18,16 @@ class SoundDevice;
 #define SPU_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
+// Result widths as the hosts declare them: 32-bit on Windows; `long`, 64 bits, on Linux, whose
+// hosts read the whole register.
+#ifdef _WIN32
+typedef int32_t SpuResult;
+typedef uint32_t SpuWord;
+#else
+typedef long SpuResult;
+typedef unsigned long SpuWord;
+#endif
+
 namespace plugin {
 
 // Caption of both message boxes and the answer of PSEgetLibName; one static array, so every call
@@ -55,15 +65,28 @@ State& state();
 class CoreLock {
 public:
     CoreLock();
+    // For the streaming thread: waits for the lock only while `giveUpWhen` stays 0. A host may
+    // call SPUclose from a signal handler on a thread that holds the lock inside an entry point
+    // (the Linux host does so on SIGINT); that thread cannot leave the lock before SPUclose
+    // returns, so a pass that waited for it would never end and SPUclose would wait for ever.
+    // When the flag is set before the lock is won, held() is false and the pass makes nothing.
+    explicit CoreLock(const std::atomic<uint8_t>& giveUpWhen);
     ~CoreLock();
     CoreLock(const CoreLock&) = delete;
     CoreLock& operator=(const CoreLock&) = delete;
 
     SpuCore* core() const { return core_; }
+    bool held() const { return held_; }
 
 private:
+    void enter();
     bool held_ = false;
     SpuCore* core_ = nullptr;
 };
+
+// True on a thread that holds the global lock inside an entry point, which is where a host's
+// signal handler finds it when it interrupts that entry point: the frame below still uses the
+// core, so nothing may free it from here.
+bool insideLockedCall();
 
 }  // namespace plugin

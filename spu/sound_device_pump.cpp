@@ -58,7 +58,13 @@ void SoundDevice::pump() {
 
     const uint32_t frames = region1 != nullptr ? length1 / kBytesPerFrame : 0;
     {
-        plugin::CoreLock lock;
+        // Gives up when SPUclose asks the thread to stop while the lock is held elsewhere: the
+        // pass then writes nothing and leaves writePosition alone, as for a lost buffer.
+        plugin::CoreLock lock(plugin::state().streamStopRequested);
+        if (!lock.held()) {
+            streamBuffer->Unlock(region1, length1, region2, length2);
+            return;
+        }
         if (SpuCore* core = lock.core()) {
             auto* out = static_cast<uint8_t*>(region1);
             for (uint32_t i = 0; i < frames; ++i) {

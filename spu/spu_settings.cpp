@@ -92,6 +92,8 @@ void SpuSettings::save() {
 
 const char* SpuSettings::configureText() { return kConfigureText; }
 
+const char* SpuSettings::registryKeyPath() { return kKeyPath; }
+
 // Constructed when the library is loaded and destroyed when it is unloaded; it only holds the
 // names until SPUinit or SPUconfigure loads it.
 static SpuSettings settingsInstance;

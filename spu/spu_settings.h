@@ -36,6 +36,8 @@ public:
 
     // "Edit Registry.", an empty line, then the full key path in double quotes; no final newline.
     static const char* configureText();
+    // The key below HKEY_CURRENT_USER that holds the three values.
+    static const char* registryKeyPath();
 
 private:
     void setDefaults();

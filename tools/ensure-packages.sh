@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build or the tests need, when they are missing.
-#   ensure-packages.sh build   compilers and libraries for ./build.sh
+#   ensure-packages.sh build   compilers and libraries for ./build.sh (SDL2 for the Linux plug-in)
 #   ensure-packages.sh test    all of that, and Wine, Xvfb and PulseAudio for the Windows layer
-#                              (32-bit Wine only where the machine can execute 32-bit programs);
-#                              the pcsxr emulator, a MIPS cross compiler, genisoimage, xdotool,
-#                              SDL2 and Mesa (the host's OpenGL GPU plug-in under Xvfb) for the
-#                              real-host layer
+#                              (32-bit Wine only where the machine can execute 32-bit programs)
+#                              and the Linux plug-in's audio test; the pcsxr emulator, a MIPS
+#                              cross compiler, genisoimage, xdotool and Mesa (the host's OpenGL
+#                              GPU plug-in under Xvfb) for the real-host layer
 # As root with apt it installs them; otherwise it says what to install and fails.
 set -euo pipefail
 
 want=(cmake g++ make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest libgtest-dev
-      libbenchmark-dev)
+      libbenchmark-dev libsdl2-dev)
 if [ "${1:-build}" = test ]; then
     want+=(wine wine64 xvfb pulseaudio pulseaudio-utils imagemagick python3)
     "$(dirname "$0")/can-run-32bit.sh" && want+=(wine32:i386)
-    want+=(pcsxr gcc-mipsel-linux-gnu genisoimage xdotool libsdl2-dev libgl1-mesa-dri)
+    want+=(pcsxr gcc-mipsel-linux-gnu genisoimage xdotool libgl1-mesa-dri)
 fi
 
 missing=()

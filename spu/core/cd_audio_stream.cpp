@@ -82,6 +82,16 @@ void CdAudioStream::feed(const XaDecodeRecord* record) {
     }
 }
 
+void CdAudioStream::feedStereoFrames(const int16_t* frames, int32_t frameCount) {
+    if (frames == nullptr || frameCount <= 0 || !isUsable()) return;
+    // The full-ring rule of feed(): the rest of the block is dropped, what is held stays.
+    for (int32_t i = 0; i < frameCount && !isFull(); ++i) {
+        ring[writeIndex] = frames[2 * i];
+        ring[writeIndex + 1] = frames[2 * i + 1];
+        writeIndex = advance(writeIndex);
+    }
+}
+
 void CdAudioStream::mixInto(MixAccumulator& mix) {
     if (!isUsable() || isEmpty()) return;
     // A 16-bit sample times at most 0x7FFF fits 32 bits; >> 15 brings it back to 16 bits.

@@ -41,6 +41,10 @@ class CdAudioStream {
     // names a channel layout other than mono or stereo, a negative rate, or more samples than
     // an XaDecodeRecord holds is ignored as a whole, so nothing past the record is ever read.
     void feed(const XaDecodeRecord* record);
+    // CD-DA: `frameCount` frames of 44100 Hz 16-bit stereo (left, right, ...), copied one for
+    // one, as a 44100 Hz stereo block would be, until they end or the ring is full. A null
+    // pointer or a count of 0 or less feeds nothing.
+    void feedStereoFrames(const int16_t* frames, int32_t frameCount);
     // One frame out of the ring into the mix (nothing when the ring is empty); never reverb.
     void mixInto(MixAccumulator& mix);
 

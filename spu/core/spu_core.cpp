@@ -54,6 +54,10 @@ void SpuCore::feedCdAudio(const XaDecodeRecord* record) {
     cdStream.feed(record);
 }
 
+void SpuCore::feedCdDigitalAudio(const int16_t* frames, int32_t frameCount) {
+    cdStream.feedStereoFrames(frames, frameCount);
+}
+
 void SpuCore::produceFrame(int16_t& outLeft, int16_t& outRight) {
     // Voices in index order, then the CD audio: the order fixes which state advances first,
     // the sums themselves are exact.

@@ -30,6 +30,8 @@ class SpuCore {
     void writeBlock(const uint16_t* source, int32_t count);
     void readBlock(uint16_t* destination, int32_t count);
     void feedCdAudio(const XaDecodeRecord* record);
+    // CD-DA from hosts that play audio tracks themselves: 44100 Hz 16-bit stereo frames.
+    void feedCdDigitalAudio(const int16_t* frames, int32_t frameCount);
     void produceFrame(int16_t& outLeft, int16_t& outRight);
     void refreshShadow();
 

@@ -10,6 +10,34 @@ desktop_env_root() {
     echo "${DESKTOP_ENV_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/desktop-env}"
 }
 
+# pulse_server_start DIR HOME LOG: a PulseAudio server whose socket, pid file and runtime files
+# are in DIR, with the null sink "cap" at 44100 Hz. Returns once the socket is there (status 1
+# if it never came). Clients use PULSE_SERVER=unix:DIR/native.
+pulse_server_start() {
+    local dir=$1 home=$2 log=$3
+    mkdir -p "$dir" "$home"
+    chmod 700 "$dir"
+    rm -f "$dir/native" "$dir/pid"
+    # PulseAudio refuses to run as root without a home and runtime directory of its own. The
+    # machines that run the tests are often busy compiling: the sound server gets the priority a
+    # desktop gives it (negative niceness works as root; elsewhere nice runs it as it is).
+    HOME="$home" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" \
+        nice -n -10 pulseaudio -D --high-priority=yes --exit-idle-time=-1 -n --system=false \
+        --use-pid-file=yes --disallow-exit \
+        --load="module-null-sink sink_name=cap rate=44100" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+        >"$log" 2>&1
+    for _ in $(seq 50); do [ -S "$dir/native" ] && return 0; sleep 0.1; done
+    return 1
+}
+
+# pulse_server_stop DIR: stops the server started in DIR, by its process id.
+pulse_server_stop() {
+    [ -f "$1/pid" ] && kill "$(cat "$1/pid")" >/dev/null 2>&1
+    rm -f "$1/pid"
+    return 0
+}
+
 desktop_env_start() {
     local root
     root=$(desktop_env_root)
@@ -28,24 +56,13 @@ desktop_env_start() {
     export DISPLAY=":$n"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 
-    # PulseAudio refuses to run as root without a home and config of its own. The machines that
-    # run the tests are often busy compiling: the sound server gets the priority a desktop gives
-    # it (negative niceness works as root; elsewhere nice runs it as it is).
-    rm -rf "$PULSE_RUNTIME_PATH"
-    HOME="$root/home" nice -n -10 pulseaudio -D --high-priority=yes --exit-idle-time=-1 -n --system=false \
-        --use-pid-file=yes --disallow-exit \
-        --load="module-null-sink sink_name=cap rate=44100" \
-        --load="module-native-protocol-unix auth-anonymous=1 socket=$PULSE_RUNTIME_PATH/native" \
-        >"$root/pulse.log" 2>&1
-    for _ in $(seq 50); do [ -S "$PULSE_RUNTIME_PATH/native" ] && break; sleep 0.1; done
-    DESKTOP_ENV_PULSE_PID=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null)
+    pulse_server_start "$PULSE_RUNTIME_PATH" "$root/home" "$root/pulse.log"
     pactl set-default-sink cap >/dev/null 2>&1 || true
-    export DESKTOP_ENV_XVFB_PID DESKTOP_ENV_PULSE_PID
+    export DESKTOP_ENV_XVFB_PID
 }
 
 desktop_env_stop() {
-    [ -n "${DESKTOP_ENV_PULSE_PID:-}" ] && kill "$DESKTOP_ENV_PULSE_PID" >/dev/null 2>&1
+    [ -n "${PULSE_RUNTIME_PATH:-}" ] && pulse_server_stop "$PULSE_RUNTIME_PATH"
     [ -n "${DESKTOP_ENV_XVFB_PID:-}" ] && kill "$DESKTOP_ENV_XVFB_PID" >/dev/null 2>&1
-    DESKTOP_ENV_PULSE_PID=
     DESKTOP_ENV_XVFB_PID=
 }

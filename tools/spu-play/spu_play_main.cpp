@@ -1,8 +1,8 @@
 // spu-play: a command-line host for the sound plug-in. It loads the plug-in by its exports as
 // an emulator does, uploads an ADPCM instrument by DMA, plays the demo phrase on several voices
-// and has the Linux stand-in record what the DirectSound buffer played into a WAV file.
+// and has the simulated device record what the DirectSound buffer played into a WAV file.
 //
-// The stand-in's play cursor is driven by hand, so the plug-in's streaming thread makes exactly
+// The simulation's play cursor is driven by hand, so the plug-in's streaming thread makes exactly
 // the frames the script asks for between two groups of register writes: the output does not
 // depend on how fast this machine is.
 #include <dlfcn.h>
@@ -15,7 +15,7 @@
 #include <string>
 
 #include "phrase_script.h"
-#include "posix/standin.h"
+#include "sim/sim.h"
 #include "wav_file.h"
 
 namespace {
@@ -25,12 +25,12 @@ constexpr uint32_t kMaxStepFrames = 1024;  // well under the 2048-frame streamin
 
 struct Plugin {
     void* handle = nullptr;
-    uint32_t (*PSEgetLibType)() = nullptr;
+    unsigned long (*PSEgetLibType)() = nullptr;
     const char* (*PSEgetLibName)() = nullptr;
-    int32_t (*SPUinit)() = nullptr;
-    int32_t (*SPUshutdown)() = nullptr;
-    int32_t (*SPUopen)(HWND) = nullptr;
-    int32_t (*SPUclose)() = nullptr;
+    long (*SPUinit)() = nullptr;
+    long (*SPUshutdown)() = nullptr;
+    long (*SPUopen)() = nullptr;  // Linux hosts pass no window
+    long (*SPUclose)() = nullptr;
     void (*SPUwriteRegister)(uint32_t, uint16_t) = nullptr;
     void (*SPUwriteDMAMem)(uint16_t*, int32_t) = nullptr;
 };
@@ -75,10 +75,10 @@ private:
 
 // Lets the device play `frames` frames and waits until the streaming thread has refilled them.
 bool play(uint32_t frames) {
-    standin::dsoundAdvancePlayCursor(frames * kBytesPerFrame);
+    sim::dsoundAdvancePlayCursor(frames * kBytesPerFrame);
     // Three passes: each asked for the cursor after it moved, and the third shows the first
     // two (a span across the buffer end takes two) have ended.
-    return standin::dsoundWaitForPasses(3);
+    return sim::dsoundWaitForPasses(3);
 }
 
 void usage() {
@@ -116,14 +116,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    standin::dsoundSetCursorMode(standin::CursorMode::Manual);
-    standin::dsoundCaptureToWav(outPath);
+    sim::dsoundSetCursorMode(sim::CursorMode::Manual);
+    sim::dsoundCaptureToWav(outPath);
 
     const demo::Phrase phrase = demo::buildDemoPhrase();
     PluginTarget target(plugin);
     plugin.SPUinit();
-    plugin.SPUopen(reinterpret_cast<HWND>(static_cast<uintptr_t>(1)));
-    if (standin::threadsCreated().empty()) {
+    plugin.SPUopen();
+    if (sim::threadsCreated().empty()) {
         std::fprintf(stderr, "spu-play: the plug-in could not open its output\n");
         plugin.SPUshutdown();
         return 1;
@@ -142,13 +142,13 @@ int main(int argc, char** argv) {
         produced += step;
     }
     // One more buffer length, so that the device plays the last frames made.
-    const uint32_t latencyFrames = standin::dsoundStats().streamBufferBytes / kBytesPerFrame;
+    const uint32_t latencyFrames = sim::dsoundStats().streamBufferBytes / kBytesPerFrame;
     for (uint32_t flushed = 0; flushed < latencyFrames && inStep; flushed += kMaxStepFrames)
         inStep = play(std::min(kMaxStepFrames, latencyFrames - flushed));
 
     plugin.SPUclose();
     plugin.SPUshutdown();
-    standin::dsoundStopCapture();
+    sim::dsoundStopCapture();
     if (!inStep) {
         std::fprintf(stderr, "spu-play: the streaming thread stopped answering\n");
         return 1;

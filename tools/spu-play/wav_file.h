@@ -1,5 +1,5 @@
 #pragma once
-// Reading back the 16-bit PCM WAV files the stand-in's capture writes.
+// Reading back the 16-bit PCM WAV files the simulation's capture writes.
 #include <cstdint>
 #include <string>
 #include <vector>

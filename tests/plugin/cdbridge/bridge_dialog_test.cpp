@@ -1,4 +1,4 @@
-// The configuration dialog through CD_Configure, driven message by message in the stand-in.
+// The configuration dialog through CD_Configure, driven message by message in the Linux layer.
 #include "bridge_host.h"
 
 namespace bridge_test {
@@ -18,7 +18,7 @@ class BridgeDialog : public BridgeTest {
     }
 
     bool loaded(const std::string& fileName) {
-        for (const auto& event : standin::libraryEvents()) {
+        for (const auto& event : sim::libraryEvents()) {
             if (event.call == "LoadLibraryA" && event.path.find(fileName) != std::string::npos)
                 return true;
         }
@@ -37,16 +37,16 @@ TEST_F(BridgeDialog, ListsCdromDriversInSearchOrderAndStoresThePick) {
     Items items;
     int selection = -2;
     const int32_t result = runDialog(record, [&](HWND dialog) {
-        items = standin::dialogComboItems(dialog, kList);
-        selection = standin::dialogComboSelection(dialog, kList);
+        items = sim::dialogComboItems(dialog, kList);
+        selection = sim::dialogComboSelection(dialog, kList);
         for (int id : {IDOK, IDCANCEL, kConfigure, kTest, kAbout, kList}) {
-            EXPECT_TRUE(standin::dialogItemEnabled(dialog, id)) << id;
+            EXPECT_TRUE(sim::dialogItemEnabled(dialog, id)) << id;
         }
-        EXPECT_EQ(standin::dialogClick(dialog, IDOK), TRUE);
+        EXPECT_EQ(sim::dialogClick(dialog, IDOK), TRUE);
     });
 
     EXPECT_EQ(result, 0);
-    // Name order in the stand-in's search; 0x0005010A shows as 1.10, the top half hidden.
+    // Name order in the simulation's search; 0x0005010A shows as 1.10, the top half hidden.
     EXPECT_EQ(items, (Items{"Good Driver 2.3", "Second Driver 1.10"}));
     EXPECT_EQ(selection, 0);
     ASSERT_EQ(writeCalls().size(), 1u);
@@ -61,7 +61,7 @@ TEST_F(BridgeDialog, ListsCdromDriversInSearchOrderAndStoresThePick) {
     EXPECT_EQ(driverCalls("cdr_good.dll"),
               (Items{"attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "detach"}));
 
-    const auto dialogs = standin::dialogsShown();
+    const auto dialogs = sim::dialogsShown();
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].instance, bridgeModule());
     EXPECT_EQ(dialogs[0].templateId, 101u);
@@ -76,8 +76,8 @@ TEST_F(BridgeDialog, StoredNameSelectsItsItemWhateverTheLetterCase) {
     setStoredName("CDR_Second.DLL");
     int selection = -2;
     runDialog(record, [&](HWND dialog) {
-        selection = standin::dialogComboSelection(dialog, kList);
-        standin::dialogPressEnter(dialog);
+        selection = sim::dialogComboSelection(dialog, kList);
+        sim::dialogPressEnter(dialog);
     });
     EXPECT_EQ(selection, 1);
     // OK stores the file's own spelling, without directory.
@@ -87,7 +87,7 @@ TEST_F(BridgeDialog, StoredNameSelectsItsItemWhateverTheLetterCase) {
     // A name that matches nothing leaves the first item selected.
     setStoredName("gone.dll");
     runDialog(record,
-              [&](HWND dialog) { selection = standin::dialogComboSelection(dialog, kList); });
+              [&](HWND dialog) { selection = sim::dialogComboSelection(dialog, kList); });
     EXPECT_EQ(selection, 0);
 }
 
@@ -96,28 +96,28 @@ TEST_F(BridgeDialog, NoDriversDisablesTheListAndItsButtons) {
     HostInfoRecord record = defaultHostRecord();
     setStoredName("cdr_good.dll");
     runDialog(record, [&](HWND dialog) {
-        EXPECT_TRUE(standin::dialogComboItems(dialog, kList).empty());
+        EXPECT_TRUE(sim::dialogComboItems(dialog, kList).empty());
         for (int id : {kList, kConfigure, kTest, kAbout}) {
-            EXPECT_FALSE(standin::dialogItemEnabled(dialog, id)) << id;
+            EXPECT_FALSE(sim::dialogItemEnabled(dialog, id)) << id;
         }
-        EXPECT_TRUE(standin::dialogItemEnabled(dialog, IDOK));
-        EXPECT_TRUE(standin::dialogItemEnabled(dialog, IDCANCEL));
+        EXPECT_TRUE(sim::dialogItemEnabled(dialog, IDOK));
+        EXPECT_TRUE(sim::dialogItemEnabled(dialog, IDCANCEL));
         // Even a command that reaches the procedure finds no selection to act on.
         EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, kTest, 0), TRUE);
-        EXPECT_EQ(standin::dialogClick(dialog, IDOK), TRUE);
-        EXPECT_TRUE(standin::dialogEnded(dialog));
+        EXPECT_EQ(sim::dialogClick(dialog, IDOK), TRUE);
+        EXPECT_TRUE(sim::dialogEnded(dialog));
     });
     // No stored name was read, and OK stored nothing.
     EXPECT_TRUE(configCalls().empty());
-    EXPECT_TRUE(standin::messageBoxes().empty());
+    EXPECT_TRUE(sim::messageBoxes().empty());
 }
 
 TEST_F(BridgeDialog, CancelEscapeAndDestroyStoreNothing) {
     installDriver("cdr_good", "cdr_good.dll");
     HostInfoRecord record = defaultHostRecord();
     const std::vector<std::function<void(HWND)>> endings = {
-        [](HWND dialog) { standin::dialogClick(dialog, IDCANCEL); },
-        [](HWND dialog) { standin::dialogPressEscape(dialog); },
+        [](HWND dialog) { sim::dialogClick(dialog, IDCANCEL); },
+        [](HWND dialog) { sim::dialogPressEscape(dialog); },
         [](HWND dialog) { EXPECT_EQ(SendMessageA(dialog, WM_DESTROY, 0, 0), TRUE); },
     };
     for (const auto& end : endings) {
@@ -125,13 +125,13 @@ TEST_F(BridgeDialog, CancelEscapeAndDestroyStoreNothing) {
         EXPECT_EQ(runDialog(record,
                             [&](HWND dialog) {
                                 end(dialog);
-                                ended = standin::dialogEnded(dialog);
+                                ended = sim::dialogEnded(dialog);
                             }),
                   0);
         EXPECT_TRUE(ended);
     }
     EXPECT_TRUE(writeCalls().empty());
-    for (const auto& dialog : standin::dialogsShown()) EXPECT_EQ(dialog.result, 0);
+    for (const auto& dialog : sim::dialogsShown()) EXPECT_EQ(dialog.result, 0);
 }
 
 TEST_F(BridgeDialog, CommandsWithANotificationCodeAreNotClicks) {
@@ -144,10 +144,10 @@ TEST_F(BridgeDialog, CommandsWithANotificationCodeAreNotClicks) {
         EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kList, 1), 0), FALSE);
         EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, 4711, 0), FALSE);
         EXPECT_EQ(SendMessageA(dialog, 0x0200 /* WM_MOUSEMOVE */, 0, 0), FALSE);
-        EXPECT_FALSE(standin::dialogEnded(dialog));
+        EXPECT_FALSE(sim::dialogEnded(dialog));
     });
     EXPECT_TRUE(writeCalls().empty());
-    EXPECT_TRUE(standin::messageBoxes().empty());
+    EXPECT_TRUE(sim::messageBoxes().empty());
 }
 
 TEST_F(BridgeDialog, TestButtonReportsWhatTheDriverSays) {
@@ -162,18 +162,18 @@ TEST_F(BridgeDialog, TestButtonReportsWhatTheDriverSays) {
     HWND shownIn = nullptr;
     runDialog(record, [&](HWND dialog) {
         shownIn = dialog;
-        ASSERT_EQ(standin::dialogComboItems(dialog, kList).size(), 6u);
+        ASSERT_EQ(sim::dialogComboItems(dialog, kList).size(), 6u);
         for (int i = 0; i < 6; ++i) {
             select(dialog, i);
-            EXPECT_EQ(standin::dialogClick(dialog, kTest), TRUE);
+            EXPECT_EQ(sim::dialogClick(dialog, kTest), TRUE);
         }
-        EXPECT_FALSE(standin::dialogEnded(dialog));
+        EXPECT_FALSE(sim::dialogEnded(dialog));
     });
 
     const std::string works = "This driver reports that it should work correctly!";
     const std::string cannot = "This driver can't run on your hardware!";
     const std::string old = "This is an old style driver and does not support TEST function";
-    const auto boxes = standin::messageBoxes();
+    const auto boxes = sim::messageBoxes();
     ASSERT_EQ(boxes.size(), 6u);
     const Items expected = {works, cannot, cannot, old, old, old};
     for (size_t i = 0; i < boxes.size(); ++i) {
@@ -194,12 +194,12 @@ TEST_F(BridgeDialog, ConfigureAndAboutRunTheDriversOwnFunctions) {
     installDriver("cdr_minimal", "b_minimal.dll");
     HostInfoRecord record = defaultHostRecord();
     runDialog(record, [&](HWND dialog) {
-        standin::dialogClick(dialog, kConfigure);
-        standin::dialogClick(dialog, kAbout);
+        sim::dialogClick(dialog, kConfigure);
+        sim::dialogClick(dialog, kAbout);
         // A driver without either function: the buttons do nothing, the library still unloads.
         select(dialog, 1);
-        standin::dialogClick(dialog, kConfigure);
-        standin::dialogClick(dialog, kAbout);
+        sim::dialogClick(dialog, kConfigure);
+        sim::dialogClick(dialog, kAbout);
     });
     const Items identity = {"attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName",
                             "detach"};
@@ -219,9 +219,9 @@ TEST_F(BridgeDialog, ButtonsDoNothingWhenThePickedLibraryIsGone) {
     runDialog(record, [&](HWND dialog) {
         fs::remove(driverDir() / "cdr_good.dll");
         for (int id : {kConfigure, kTest, kAbout})
-            EXPECT_EQ(standin::dialogClick(dialog, id), TRUE);
+            EXPECT_EQ(sim::dialogClick(dialog, id), TRUE);
     });
-    EXPECT_TRUE(standin::messageBoxes().empty());
+    EXPECT_TRUE(sim::messageBoxes().empty());
     EXPECT_EQ(driverCalls("cdr_good.dll"),
               (Items{"attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "detach"}));
 }
@@ -235,9 +235,9 @@ TEST_F(BridgeDialog, TableLimitsTheFirstSixteenAndNamesUnder32Characters) {
     HostInfoRecord record = defaultHostRecord();
     size_t count = 0;
     runDialog(record, [&](HWND dialog) {
-        count = standin::dialogComboItems(dialog, kList).size();
+        count = sim::dialogComboItems(dialog, kList).size();
         select(dialog, 15);
-        standin::dialogClick(dialog, IDOK);
+        sim::dialogClick(dialog, IDOK);
     });
     EXPECT_EQ(count, 16u);
     ASSERT_EQ(writeCalls().size(), 1u);
@@ -249,8 +249,8 @@ TEST_F(BridgeDialog, TableLimitsTheFirstSixteenAndNamesUnder32Characters) {
     installDriver("cdr_good", "abcdefghijklmnopqrstuvwxyz0.dll");
     installDriver("cdr_driver_with_a_long_file_name", "abcdefghijklmnopqrstuvwxyz01.dll");
     runDialog(record, [&](HWND dialog) {
-        EXPECT_EQ(standin::dialogComboItems(dialog, kList), (Items{"Good Driver 2.3"}));
-        standin::dialogClick(dialog, IDOK);
+        EXPECT_EQ(sim::dialogComboItems(dialog, kList), (Items{"Good Driver 2.3"}));
+        sim::dialogClick(dialog, IDOK);
     });
     ASSERT_EQ(writeCalls().size(), 2u);
     EXPECT_EQ(writeCalls()[1].value, "abcdefghijklmnopqrstuvwxyz0.dll");
@@ -264,9 +264,9 @@ TEST_F(BridgeDialog, ReopeningShowsTheSameItemsOnce) {
     std::vector<Items> seen;
     for (int pass = 0; pass < 2; ++pass) {
         runDialog(record, [&](HWND dialog) {
-            seen.push_back(standin::dialogComboItems(dialog, kList));
+            seen.push_back(sim::dialogComboItems(dialog, kList));
             select(dialog, 1);
-            standin::dialogClick(dialog, IDOK);
+            sim::dialogClick(dialog, IDOK);
         });
     }
     ASSERT_EQ(seen.size(), 2u);
@@ -287,9 +287,9 @@ TEST_F(BridgeDialog, SearchesTheBridgesDirectoryAndLeavesAnOpenDriverAlone) {
 
     Items items;
     runDialog(record, [&](HWND dialog) {
-        items = standin::dialogComboItems(dialog, kList);
-        standin::dialogClick(dialog, kTest);
-        standin::dialogClick(dialog, kConfigure);
+        items = sim::dialogComboItems(dialog, kList);
+        sim::dialogClick(dialog, kTest);
+        sim::dialogClick(dialog, kConfigure);
     });
     EXPECT_EQ(items, (Items{"Good Driver 2.3"}));
 
@@ -305,13 +305,13 @@ TEST_F(BridgeDialog, SearchesTheBridgesDirectoryAndLeavesAnOpenDriverAlone) {
 
 TEST_F(BridgeDialog, BridgeDirectoryTooLongListsNothing) {
     installDriver("cdr_good", "cdr_good.dll");
-    standin::setModuleFileName(bridgeModule(), "C:\\" + std::string(300, 'p') + "\\cdferro.dll");
+    sim::setModuleFileName(bridgeModule(), "C:\\" + std::string(300, 'p') + "\\cdferro.dll");
     HostInfoRecord record = defaultHostRecord();
     runDialog(record, [&](HWND dialog) {
-        EXPECT_TRUE(standin::dialogComboItems(dialog, kList).empty());
-        EXPECT_FALSE(standin::dialogItemEnabled(dialog, kList));
+        EXPECT_TRUE(sim::dialogComboItems(dialog, kList).empty());
+        EXPECT_FALSE(sim::dialogItemEnabled(dialog, kList));
     });
-    EXPECT_TRUE(standin::libraryEvents().empty());
+    EXPECT_TRUE(sim::libraryEvents().empty());
 }
 
 }  // namespace

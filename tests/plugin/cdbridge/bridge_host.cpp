@@ -102,19 +102,19 @@ void BridgeTest::SetUp() {
     fs::remove(logFile());
     setenv("CDR_FIXTURE_LOG", logFile().c_str(), 1);
     host() = HostState{};
-    standin::clearLibraryEvents();
-    standin::clearModuleFileNames();
-    standin::clearMessageBoxes();
-    standin::clearDialogs();
-    standin::clearDialogHook();
+    sim::clearLibraryEvents();
+    sim::clearModuleFileNames();
+    sim::clearMessageBoxes();
+    sim::clearDialogs();
+    sim::clearDialogHook();
 }
 
 void BridgeTest::TearDown() {
     // No test may leave a driver open for the next one.
     bridge().CD_Close();
-    standin::clearDialogHook();
-    standin::clearModuleFileNames();
-    EXPECT_EQ(standin::librariesHeld(), 0) << "a driver library was left loaded";
+    sim::clearDialogHook();
+    sim::clearModuleFileNames();
+    EXPECT_EQ(sim::librariesHeld(), 0) << "a driver library was left loaded";
 }
 
 const BridgeExports& BridgeTest::bridge() {
@@ -166,11 +166,11 @@ std::vector<ConfigCall> BridgeTest::writeCalls() const {
 }
 
 HostInfoRecord BridgeTest::hostRecordFor(const std::string& hostExe) {
-    // Any non-null value serves as the host's module: the stand-in names it as told.
+    // Any non-null value serves as the host's module: the Linux layer names it as told.
     static uintptr_t nextFakeModule = 0x10000;
     const HMODULE module = reinterpret_cast<HMODULE>(nextFakeModule);
     nextFakeModule += 0x1000;
-    standin::setModuleFileName(module, hostExe);
+    sim::setModuleFileName(module, hostExe);
     HostInfoRecord record{};
     record.ReadConfig = readConfig;
     record.WriteConfig = writeConfig;
@@ -201,9 +201,9 @@ std::vector<std::string> BridgeTest::driverCalls(const std::string& fileName) co
 }
 
 int32_t BridgeTest::runDialog(HostInfoRecord& record, const std::function<void(HWND)>& drive) {
-    standin::setDialogHook(drive);
+    sim::setDialogHook(drive);
     const int32_t result = bridge().CD_Configure(&record);
-    standin::clearDialogHook();
+    sim::clearDialogHook();
     return result;
 }
 

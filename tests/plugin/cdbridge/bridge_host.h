@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cdbridge/host_record.h"
-#include "platform/posix/standin.h"
+#include "platform/sim/sim.h"
 #include "platform/win32.h"
 
 namespace bridge_test {

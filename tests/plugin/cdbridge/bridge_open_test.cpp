@@ -22,7 +22,7 @@ class BridgeOpen : public BridgeTest {
 
     std::vector<std::string> loadedPaths() {
         std::vector<std::string> paths;
-        for (const auto& event : standin::libraryEvents()) {
+        for (const auto& event : sim::libraryEvents()) {
             if (event.call == "LoadLibraryA") paths.push_back(event.path);
         }
         return paths;
@@ -39,7 +39,7 @@ TEST_F(BridgeOpen, OpensReadsAndClosesTheStoredDriver) {
     HostInfoRecord record = defaultHostRecord();
     record.HostModule = hostModule;
     setStoredName("cdr_good.dll");
-    standin::clearLibraryEvents();
+    sim::clearLibraryEvents();
 
     ASSERT_EQ(bridge().CD_Open(&record), 0);
     ASSERT_EQ(configCalls().size(), 1u);
@@ -67,9 +67,9 @@ TEST_F(BridgeOpen, OpensReadsAndClosesTheStoredDriver) {
                "CDRreadTrack 40 95 00", "CDRgetBuffer", "CDRshutdown", "CDRclose", "detach"}));
 
     // A second close finds nothing open and calls nothing.
-    standin::clearLibraryEvents();
+    sim::clearLibraryEvents();
     bridge().CD_Close();
-    EXPECT_TRUE(standin::libraryEvents().empty());
+    EXPECT_TRUE(sim::libraryEvents().empty());
     EXPECT_EQ(driverCalls("cdr_good.dll").size(), 10u);
     FreeLibrary(hostModule);
 }
@@ -221,7 +221,7 @@ TEST_F(BridgeOpen, ForwardingExportsBeforeOpenCallNothing) {
     EXPECT_EQ(bridge().CD_GetTD(buffer, 1), 0);
     EXPECT_EQ(buffer[1], 0x12);
     bridge().CD_Close();
-    EXPECT_TRUE(standin::libraryEvents().empty());
+    EXPECT_TRUE(sim::libraryEvents().empty());
 }
 
 TEST_F(BridgeOpen, DoNothingExportsAnswerZeroOpenOrNot) {

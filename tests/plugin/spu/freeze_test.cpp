@@ -43,10 +43,10 @@ protected:
     int cdFramesPlayed(int frames) {
         write(0xDB0, 0x7FFF);
         write(0xDB2, 0x7FFF);
-        spu.SPUopen(testWindow());
+        spu.SPUopen();
         settle();
         advanceAndSettle(static_cast<uint32_t>(frames) * 4);
-        auto buffer = standin::dsoundStreamBufferContents();
+        auto buffer = sim::dsoundStreamBufferContents();
         int played = 0;
         for (int i = 0; i < frames; ++i)
             if (sampleAt(buffer, static_cast<uint32_t>(i) * 4) == 999 + played) ++played;
@@ -211,7 +211,7 @@ TEST_F(FreezeTest, LoadedPitchIsShownWhileTheVoiceKeepsItsOwn) {
 
     write(0xC08, 0x0000);
     write(0xD88, 0x0001);
-    spu.SPUopen(testWindow());
+    spu.SPUopen();
     settle();
     advanceAndSettle(40 * 4);
     EXPECT_EQ(read(0xD9C) & 1, 1);  // still sounding at the voice's own slower pitch
@@ -219,7 +219,7 @@ TEST_F(FreezeTest, LoadedPitchIsShownWhileTheVoiceKeepsItsOwn) {
 
     write(0xC04, 0x2000);  // writing the register makes voice and shadow agree
     write(0xD88, 0x0001);
-    spu.SPUopen(testWindow());
+    spu.SPUopen();
     settle();
     advanceAndSettle(40 * 4);
     EXPECT_EQ(read(0xD9C) & 1, 0);
@@ -262,10 +262,10 @@ TEST_F(FreezeTest, RandomRecordsLoadSafely) {
         spu.SPUplayADPCMchannel(reinterpret_cast<XaDecodeRecord*>(b.data() + kCdAudioAt));
     }
     // The chip still works and drains what it was given.
-    spu.SPUopen(testWindow());
+    spu.SPUopen();
     settle();
     advanceAndSettle(4000);
-    EXPECT_EQ(standin::dsoundStats().buffersAlive, 2);
+    EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);
 }
 
 }  // namespace

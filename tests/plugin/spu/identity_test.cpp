@@ -1,5 +1,7 @@
 // What a host sees before and around the sound itself: identity, the do-nothing entry points,
 // the message boxes and the registrations.
+#include <fstream>
+
 #include "spu_test_support.h"
 
 namespace {
@@ -21,34 +23,35 @@ TEST_F(IdentityTest, IdentityWorksInEveryStateAndNamePointerIsStable) {
 
 TEST_F(IdentityTest, AboutBoxBeforeInitHasTextCaptionAndStyle) {
     spu.SPUabout();
-    auto boxes = standin::messageBoxes();
+    auto boxes = sim::messageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].owner, nullptr);
-    EXPECT_EQ(boxes[0].text, "GUWASHI!");
+    // On Linux the box goes to standard error and also says where the settings file is.
+    EXPECT_EQ(boxes[0].text, "GUWASHI!\n\nSettings: \"" + sim::settingsFilePath() + "\"");
     EXPECT_EQ(boxes[0].caption, "Tarn's DirectSound Driver");
     EXPECT_EQ(boxes[0].type, 0x00042000u);  // OK, topmost, task-modal
 }
 
 TEST_F(IdentityTest, ConfigureCreatesTheKeyFirstThenNamesIt) {
     const std::string key = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn";
-    ASSERT_FALSE(standin::registryKeyExists(key));
+    ASSERT_FALSE(sim::registryKeyExists(key));
     EXPECT_EQ(spu.SPUconfigure(), 0);
-    EXPECT_TRUE(standin::registryKeyExists(key));
-    auto boxes = standin::messageBoxes();
+    EXPECT_TRUE(sim::registryKeyExists(key));
+    auto boxes = sim::messageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].owner, nullptr);
-    // Three lines, real backslashes, quoted path, no newline at the end.
-    EXPECT_EQ(boxes[0].text,
-              "Edit Registry.\n\n"
-              "\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn\"");
+    // Three lines, the quoted path of the file that holds the key, no newline at the end; the
+    // file exists by then.
+    EXPECT_EQ(boxes[0].text, "Edit the settings file.\n\n\"" + sim::settingsFilePath() + "\"");
+    EXPECT_TRUE(std::ifstream(sim::settingsFilePath()).good());
     EXPECT_EQ(boxes[0].caption, "Tarn's DirectSound Driver");
     EXPECT_EQ(boxes[0].type, 0x00042000u);
     // Also after init, with the key present: same text, no new writes.
     spu.SPUinit();
-    const int writes = standin::registryWriteCount();
+    const int writes = sim::registryWriteCount();
     EXPECT_EQ(spu.SPUconfigure(), 0);
-    EXPECT_EQ(standin::registryWriteCount(), writes);
-    EXPECT_EQ(standin::messageBoxes().size(), 2u);
+    EXPECT_EQ(sim::registryWriteCount(), writes);
+    EXPECT_EQ(sim::messageBoxes().size(), 2u);
 }
 
 TEST_F(IdentityTest, DoNothingEntryPointsLeaveEveryObservableStateAlone) {
@@ -83,7 +86,7 @@ TEST_F(IdentityTest, DoNothingEntryPointsLeaveEveryObservableStateAlone) {
     uint16_t back[4] = {};
     spu.downloadWords(0x1000, back, 4);
     EXPECT_EQ(std::memcmp(back, words, sizeof(words)), 0);
-    EXPECT_TRUE(standin::messageBoxes().empty());
+    EXPECT_TRUE(sim::messageBoxes().empty());
 }
 
 TEST_F(IdentityTest, DoNothingEntryPointsWorkBeforeInitAndAfterShutdown) {

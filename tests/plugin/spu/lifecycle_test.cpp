@@ -23,10 +23,10 @@ TEST_F(LifecycleTest, EntryPointsBeforeInitAndAfterShutdownDoNothing) {
         std::memset(record.get(), 0x5A, sizeof(FreezeRecord));
         for (uint32_t mode : {0u, 1u, 2u, 3u}) EXPECT_EQ(spu.SPUfreeze(mode, record.get()), 0);
         EXPECT_EQ(static_cast<uint8_t>(record->name[0]), 0x5A);
-        EXPECT_EQ(spu.SPUopen(testWindow()), 0);
+        EXPECT_EQ(spu.SPUopen(), 0);
         EXPECT_EQ(spu.SPUclose(), 0);
-        EXPECT_EQ(standin::dsoundStats().directSoundCreateCalls, 0);
-        EXPECT_TRUE(standin::threadsCreated().empty());
+        EXPECT_EQ(sim::dsoundStats().directSoundCreateCalls, 0);
+        EXPECT_TRUE(sim::threadsCreated().empty());
 
         if (round == 0) {
             spu.SPUinit();
@@ -66,8 +66,8 @@ TEST_F(LifecycleTest, DoubleInitKeepsTheStateAndDoubleShutdownIsHarmless) {
 
 TEST_F(LifecycleTest, OpenStartsOneAboveNormalThreadAndCloseEndsIt) {
     spu.SPUinit();
-    EXPECT_EQ(spu.SPUopen(testWindow()), 0);
-    auto stats = standin::dsoundStats();
+    EXPECT_EQ(spu.SPUopen(), 0);
+    auto stats = sim::dsoundStats();
     EXPECT_EQ(stats.directSoundObjectsAlive, 1);
     EXPECT_EQ(stats.buffersAlive, 2);
     EXPECT_EQ(stats.lastCooperativeLevel, 2u);         // DSSCL_PRIORITY
@@ -78,15 +78,15 @@ TEST_F(LifecycleTest, OpenStartsOneAboveNormalThreadAndCloseEndsIt) {
     EXPECT_EQ(stats.primaryChannels, 2);
     EXPECT_EQ(stats.primarySamplesPerSec, 44100u);
     EXPECT_EQ(stats.primaryBitsPerSample, 16);
-    auto threads = standin::threadsCreated();
+    auto threads = sim::threadsCreated();
     ASSERT_EQ(threads.size(), 1u);
     EXPECT_EQ(threads[0].priority, THREAD_PRIORITY_ABOVE_NORMAL);
-    EXPECT_TRUE(standin::dsoundWaitForPasses(3));
+    EXPECT_TRUE(sim::dsoundWaitForPasses(3));
 
     EXPECT_EQ(spu.SPUclose(), 0);
-    threads = standin::threadsCreated();
+    threads = sim::threadsCreated();
     EXPECT_TRUE(threads[0].finished);  // SPUclose returned only after the thread ended
-    stats = standin::dsoundStats();
+    stats = sim::dsoundStats();
     EXPECT_EQ(stats.directSoundObjectsAlive, 0);
     EXPECT_EQ(stats.buffersAlive, 0);
 }
@@ -94,13 +94,13 @@ TEST_F(LifecycleTest, OpenStartsOneAboveNormalThreadAndCloseEndsIt) {
 TEST_F(LifecycleTest, SecondOpenAndCloseWithoutOpenAreNoOps) {
     spu.SPUinit();
     EXPECT_EQ(spu.SPUclose(), 0);  // never opened
-    spu.SPUopen(testWindow());
-    spu.SPUopen(testWindow());
-    EXPECT_EQ(standin::dsoundStats().directSoundCreateCalls, 1);
-    EXPECT_EQ(standin::threadsCreated().size(), 1u);
+    spu.SPUopen();
+    spu.SPUopen();
+    EXPECT_EQ(sim::dsoundStats().directSoundCreateCalls, 1);
+    EXPECT_EQ(sim::threadsCreated().size(), 1u);
     spu.SPUclose();
     spu.SPUclose();
-    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 0);
+    EXPECT_EQ(sim::dsoundStats().directSoundObjectsAlive, 0);
 }
 
 TEST_F(LifecycleTest, ReopenGivesFreshThreadAndDeviceAndKeepsTheCore) {
@@ -108,12 +108,12 @@ TEST_F(LifecycleTest, ReopenGivesFreshThreadAndDeviceAndKeepsTheCore) {
     const uint16_t word = 0x7E57;
     spu.uploadWords(0x4000, &word, 1);
     write(0xC02, 0x0123);
-    spu.SPUopen(testWindow());
+    spu.SPUopen();
     spu.SPUclose();
-    spu.SPUopen(testWindow());
-    EXPECT_EQ(standin::dsoundStats().directSoundCreateCalls, 2);
-    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 1);
-    auto threads = standin::threadsCreated();
+    spu.SPUopen();
+    EXPECT_EQ(sim::dsoundStats().directSoundCreateCalls, 2);
+    EXPECT_EQ(sim::dsoundStats().directSoundObjectsAlive, 1);
+    auto threads = sim::threadsCreated();
     ASSERT_EQ(threads.size(), 2u);
     EXPECT_TRUE(threads[0].finished);
     EXPECT_FALSE(threads[1].finished);
@@ -126,13 +126,13 @@ TEST_F(LifecycleTest, ReopenGivesFreshThreadAndDeviceAndKeepsTheCore) {
 
 TEST_F(LifecycleTest, ShutdownWhileOpenClosesFirst) {
     spu.SPUinit();
-    spu.SPUopen(testWindow());
+    spu.SPUopen();
     EXPECT_EQ(spu.SPUshutdown(), 0);
-    auto threads = standin::threadsCreated();
+    auto threads = sim::threadsCreated();
     ASSERT_EQ(threads.size(), 1u);
     EXPECT_TRUE(threads[0].finished);
-    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 0);
-    EXPECT_EQ(standin::dsoundStats().buffersAlive, 0);
+    EXPECT_EQ(sim::dsoundStats().directSoundObjectsAlive, 0);
+    EXPECT_EQ(sim::dsoundStats().buffersAlive, 0);
 }
 
 // Each step of opening the output can fail; every one leaves nothing made, no thread, and an
@@ -141,23 +141,23 @@ class OpenFailureTest : public SpuPluginTest, public ::testing::WithParamInterfa
 
 TEST_P(OpenFailureTest, ReleasesWhatItMadeAndStartsNoThread) {
     spu.SPUinit();
-    standin::dsoundFailOperation(GetParam(), DSERR_GENERIC);
-    EXPECT_EQ(spu.SPUopen(testWindow()), 0);
-    auto stats = standin::dsoundStats();
+    sim::dsoundFailOperation(GetParam(), DSERR_GENERIC);
+    EXPECT_EQ(spu.SPUopen(), 0);
+    auto stats = sim::dsoundStats();
     EXPECT_EQ(stats.directSoundObjectsAlive, 0);
     EXPECT_EQ(stats.buffersAlive, 0);
-    EXPECT_TRUE(standin::threadsCreated().empty());
+    EXPECT_TRUE(sim::threadsCreated().empty());
     // Silent: no cursor is ever asked for.
     EXPECT_EQ(stats.getCurrentPositionCalls, 0);
     write(0xC0C, 0x4321);
     EXPECT_EQ(read(0xC0C), 0x4321);
 
     EXPECT_EQ(spu.SPUclose(), 0);
-    EXPECT_EQ(standin::dsoundStats().directSoundObjectsAlive, 0);
+    EXPECT_EQ(sim::dsoundStats().directSoundObjectsAlive, 0);
 
-    spu.SPUopen(testWindow());
-    EXPECT_EQ(standin::threadsCreated().size(), 1u);
-    EXPECT_EQ(standin::dsoundStats().buffersAlive, 2);
+    spu.SPUopen();
+    EXPECT_EQ(sim::threadsCreated().size(), 1u);
+    EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, OpenFailureTest,
@@ -177,40 +177,40 @@ TEST_F(LifecycleTest, CloseStopsFramesAndShadowRefresh) {
     EXPECT_EQ(read(0xD8E), 0x00FF);
 
     spu.SPUclose();
-    const int passes = standin::dsoundStats().getCurrentPositionCalls;
+    const int passes = sim::dsoundStats().getCurrentPositionCalls;
     write(0xD8E, 0xFFFF);
     Sleep(20);
-    EXPECT_EQ(standin::dsoundStats().getCurrentPositionCalls, passes);
+    EXPECT_EQ(sim::dsoundStats().getCurrentPositionCalls, passes);
     EXPECT_EQ(read(0xD8E), 0xFFFF);
 
     // The CD ring did not move while closed: the next open goes on with frame 100.
-    spu.SPUopen(testWindow());
+    spu.SPUopen();
     advanceAndSettle(4);
-    auto buffer = standin::dsoundStreamBufferContents();
+    auto buffer = sim::dsoundStreamBufferContents();
     EXPECT_EQ(sampleAt(buffer, 0), 999 + 100);
 }
 
 TEST_F(LifecycleTest, HighResolutionModeOneUsesTheTimerPairOnce) {
-    standin::registrySetDword("Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn",
+    sim::registrySetDword("Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn",
                               "HighResolutionMode", 1);
-    const int begins = standin::timeBeginPeriodCalls();
-    const int ends = standin::timeEndPeriodCalls();
+    const int begins = sim::timeBeginPeriodCalls();
+    const int ends = sim::timeEndPeriodCalls();
     initAndOpen();
-    EXPECT_EQ(standin::timeBeginPeriodCalls(), begins + 1);
+    EXPECT_EQ(sim::timeBeginPeriodCalls(), begins + 1);
     spu.SPUclose();
-    EXPECT_EQ(standin::timeBeginPeriodCalls(), begins + 1);
-    EXPECT_EQ(standin::timeEndPeriodCalls(), ends + 1);
+    EXPECT_EQ(sim::timeBeginPeriodCalls(), begins + 1);
+    EXPECT_EQ(sim::timeEndPeriodCalls(), ends + 1);
 }
 
 TEST_F(LifecycleTest, HighResolutionModeOtherThanOneLeavesTheTimerAlone) {
-    standin::registrySetDword("Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn",
+    sim::registrySetDword("Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn",
                               "HighResolutionMode", 2);
-    const int begins = standin::timeBeginPeriodCalls();
-    const int ends = standin::timeEndPeriodCalls();
+    const int begins = sim::timeBeginPeriodCalls();
+    const int ends = sim::timeEndPeriodCalls();
     initAndOpen();
     spu.SPUclose();
-    EXPECT_EQ(standin::timeBeginPeriodCalls(), begins);
-    EXPECT_EQ(standin::timeEndPeriodCalls(), ends);
+    EXPECT_EQ(sim::timeBeginPeriodCalls(), begins);
+    EXPECT_EQ(sim::timeEndPeriodCalls(), ends);
 }
 
 }  // namespace

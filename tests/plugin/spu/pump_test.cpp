@@ -1,4 +1,4 @@
-// The streaming passes on the stand-in's manual cursor. A CD audio ramp is the probe: frame k of
+// The streaming passes on the simulation's manual cursor. A CD audio ramp is the probe: frame k of
 // the chip's output is 999 + k on both sides, so the buffer shows exactly which frames a pass
 // made and where it put them.
 #include "spu_test_support.h"
@@ -11,10 +11,10 @@ protected:
         SpuPluginTest::SetUp();
         spu.SPUinit();
         feedCdRamp(1000, 8000);
-        spu.SPUopen(testWindow());
+        spu.SPUopen();
         settle();
     }
-    std::vector<uint8_t> buffer() { return standin::dsoundStreamBufferContents(); }
+    std::vector<uint8_t> buffer() { return sim::dsoundStreamBufferContents(); }
     // Expects frames first..first+count-1 of the ramp at byte offset `at`, both sides.
     void expectFrames(uint32_t at, int first, int count) {
         auto b = buffer();
@@ -28,8 +28,8 @@ protected:
 
 TEST_F(PumpTest, CursorThatDidNotMoveMakesNoFrame) {
     settle();
-    EXPECT_EQ(standin::dsoundStats().lastLockBytes, 0u);
-    EXPECT_EQ(standin::dsoundStats().lastLockOffset, 0u);
+    EXPECT_EQ(sim::dsoundStats().lastLockBytes, 0u);
+    EXPECT_EQ(sim::dsoundStats().lastLockOffset, 0u);
     for (uint8_t byte : buffer()) ASSERT_EQ(byte, 0);
     // Nothing was consumed either: the first frame made is frame 0.
     advanceAndSettle(8);
@@ -81,15 +81,15 @@ TEST_F(PumpTest, LostBufferFreezesTheChipUntilItIsBack) {
     const uint16_t level = read(0xC0C);
     EXPECT_EQ(level, 100 * 260 >> 8);
 
-    standin::dsoundSetBufferLost(true);
-    const int unlocks = standin::dsoundStats().unlockCalls;
+    sim::dsoundSetBufferLost(true);
+    const int unlocks = sim::dsoundStats().unlockCalls;
     advanceAndSettle(400);
     advanceAndSettle(400);
     EXPECT_EQ(read(0xC0C), level);  // neither advanced nor refreshed
-    EXPECT_EQ(standin::dsoundStats().unlockCalls, unlocks);
+    EXPECT_EQ(sim::dsoundStats().unlockCalls, unlocks);
     EXPECT_EQ(sampleAt(buffer(), 400), 0);
 
-    standin::dsoundSetBufferLost(false);
+    sim::dsoundSetBufferLost(false);
     settle();
     // The first pass after it catches up from where it stopped: frame 100 at byte 400.
     expectFrames(400, 100, 200);
@@ -97,10 +97,10 @@ TEST_F(PumpTest, LostBufferFreezesTheChipUntilItIsBack) {
 }
 
 TEST_F(PumpTest, AnyLockFailureEndsThePassLikeALostBuffer) {
-    standin::dsoundFailOperation("Lock", DSERR_INVALIDPARAM, true);
-    const int unlocks = standin::dsoundStats().unlockCalls;
+    sim::dsoundFailOperation("Lock", DSERR_INVALIDPARAM, true);
+    const int unlocks = sim::dsoundStats().unlockCalls;
     advanceAndSettle(400);
-    EXPECT_EQ(standin::dsoundStats().unlockCalls, unlocks);
+    EXPECT_EQ(sim::dsoundStats().unlockCalls, unlocks);
     EXPECT_EQ(sampleAt(buffer(), 0), 0);
 }
 

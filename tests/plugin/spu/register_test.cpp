@@ -111,7 +111,7 @@ TEST_F(RegisterTest, EmptyOrNegativeDmaBlocksMoveNothing) {
 TEST_F(RegisterTest, KeyOnMaskOfHighVoicesReadsBackLimitedAfterAPass) {
     write(0xD8A, 0xFFFF);  // voices 16..23 only
     EXPECT_EQ(read(0xD8A), 0xFFFF);  // the host's write, until a pass rewrites it
-    spu.SPUopen(testWindow());
+    spu.SPUopen();
     settle();
     EXPECT_EQ(read(0xD8A), 0x00FF);
     EXPECT_EQ(read(0xD88), 0x0000);

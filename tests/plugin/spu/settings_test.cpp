@@ -1,5 +1,7 @@
 // The registry-backed settings as the plug-in uses them: defaults on first use, hand-edited
 // values, and the values it refuses.
+#include <fstream>
+
 #include "spu_test_support.h"
 
 namespace {
@@ -10,7 +12,7 @@ using SettingsTest = SpuPluginTest;
 
 DWORD storedDword(const std::string& name, DWORD* type) {
     std::vector<uint8_t> data;
-    if (!standin::registryGetValue(kKey, name, type, &data) || data.size() != 4) return 0xFFFFFFFFu;
+    if (!sim::registryGetValue(kKey, name, type, &data) || data.size() != 4) return 0xFFFFFFFFu;
     DWORD v = 0;
     std::memcpy(&v, data.data(), 4);
     return v;
@@ -18,7 +20,7 @@ DWORD storedDword(const std::string& name, DWORD* type) {
 
 TEST_F(SettingsTest, FirstInitWritesTheThreeDefaultsAsDwordsAndNothingElse) {
     spu.SPUinit();
-    ASSERT_TRUE(standin::registryKeyExists(kKey));
+    ASSERT_TRUE(sim::registryKeyExists(kKey));
     DWORD type = 0;
     EXPECT_EQ(storedDword("SoundBufferSize", &type), 8u);
     EXPECT_EQ(type, REG_DWORD);
@@ -26,25 +28,25 @@ TEST_F(SettingsTest, FirstInitWritesTheThreeDefaultsAsDwordsAndNothingElse) {
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(storedDword("HighResolutionMode", &type), 0u);
     EXPECT_EQ(type, REG_DWORD);
-    EXPECT_EQ(standin::registryWriteCount(), 3);
+    EXPECT_EQ(sim::registryWriteCount(), 3);
     std::vector<uint8_t> data;
     for (const char* name : {"WaveFormatSampleRate", "WaveFormatBytesPerSample",
                              "WaveFormatChannels"}) {
-        EXPECT_FALSE(standin::registryGetValue(kKey, name, &type, &data)) << name;
+        EXPECT_FALSE(sim::registryGetValue(kKey, name, &type, &data)) << name;
     }
     // A second load, with the key there, writes nothing.
     spu.SPUshutdown();
     spu.SPUinit();
-    EXPECT_EQ(standin::registryWriteCount(), 3);
+    EXPECT_EQ(sim::registryWriteCount(), 3);
 }
 
 // The streaming buffer's size shows what "SoundBufferSize" the plug-in settled on.
 uint32_t streamBytesWith(SpuPlugin& spu, const std::vector<uint8_t>* raw, DWORD type) {
-    standin::registryReset();
-    if (raw != nullptr) standin::registrySetValue(kKey, "SoundBufferSize", type, *raw);
+    sim::registryReset();
+    if (raw != nullptr) sim::registrySetValue(kKey, "SoundBufferSize", type, *raw);
     spu.SPUinit();
-    spu.SPUopen(testWindow());
-    const uint32_t bytes = standin::dsoundStats().streamBufferBytes;
+    spu.SPUopen();
+    const uint32_t bytes = sim::dsoundStats().streamBufferBytes;
     spu.SPUclose();
     spu.SPUshutdown();
     return bytes;
@@ -77,20 +79,44 @@ TEST_F(SettingsTest, ValueMissingOrNotFourBytesFallsBackToTheDefault) {
     EXPECT_EQ(streamBytesWith(spu, &two, REG_BINARY), kDefaultBufferBytes);
     EXPECT_EQ(streamBytesWith(spu, &eight, REG_BINARY), kDefaultBufferBytes);
     // Key present, value missing.
-    standin::registryReset();
-    standin::registrySetDword(kKey, "XABufferSize", 32);
+    sim::registryReset();
+    sim::registrySetDword(kKey, "XABufferSize", 32);
     spu.SPUinit();
-    spu.SPUopen(testWindow());
-    EXPECT_EQ(standin::dsoundStats().streamBufferBytes, kDefaultBufferBytes);
+    spu.SPUopen();
+    EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes);
+}
+
+// On Linux the user edits the settings file, and the plug-in reads it at its next SPUinit. A
+// value that is not a plain number is text, a value of another type: the default.
+TEST_F(SettingsTest, HandEditedSettingsFileTakesEffectAtTheNextInit) {
+    spu.SPUinit();
+    spu.SPUshutdown();
+    std::ofstream(sim::settingsFilePath(), std::ios::trunc)
+        << "SoundBufferSize=16\nXABufferSize=abc\nHighResolutionMode=1\n";
+    spu.SPUinit();
+    spu.SPUopen();
+    settle();
+    EXPECT_EQ(sim::dsoundStats().streamBufferBytes, 16u * 1024u);
+    EXPECT_EQ(sim::timeBeginPeriodCalls(), 1);
+    spu.SPUclose();
+    spu.SPUshutdown();
+    std::ofstream(sim::settingsFilePath(), std::ios::trunc) << "SoundBufferSize=sixteen\n";
+    spu.SPUinit();
+    spu.SPUopen();
+    EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes);
+    // The file is the user's: a load with the key present writes nothing back.
+    std::ifstream in(sim::settingsFilePath());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "SoundBufferSize=sixteen\n");
 }
 
 TEST_F(SettingsTest, WaveFormatInTheRegistryChangesNothing) {
-    standin::registrySetDword(kKey, "WaveFormatSampleRate", 22050);
-    standin::registrySetDword(kKey, "WaveFormatChannels", 1);
-    standin::registrySetDword(kKey, "WaveFormatBytesPerSample", 1);
+    sim::registrySetDword(kKey, "WaveFormatSampleRate", 22050);
+    sim::registrySetDword(kKey, "WaveFormatChannels", 1);
+    sim::registrySetDword(kKey, "WaveFormatBytesPerSample", 1);
     spu.SPUinit();
-    spu.SPUopen(testWindow());
-    auto stats = standin::dsoundStats();
+    spu.SPUopen();
+    auto stats = sim::dsoundStats();
     EXPECT_EQ(stats.primarySamplesPerSec, 44100u);
     EXPECT_EQ(stats.primaryChannels, 2);
     EXPECT_EQ(stats.primaryBitsPerSample, 16);
@@ -102,17 +128,17 @@ class XaRingTest : public SpuPluginTest {
 protected:
     // Feeds a ramp of 8000 frames and counts how many of them come out, in order.
     int framesHeldWith(uint32_t xaBufferSize) {
-        standin::registryReset();
-        standin::registrySetDword(kKey, "XABufferSize", xaBufferSize);
+        sim::registryReset();
+        sim::registrySetDword(kKey, "XABufferSize", xaBufferSize);
         spu.SPUinit();
         feedCdRamp(1000, 8000);
-        spu.SPUopen(testWindow());
+        spu.SPUopen();
         settle();
         int held = 0;
         uint32_t writeAt = 0;
         for (int chunk = 0; chunk < 4; ++chunk) {  // 4 x 2000 frames, each under a buffer length
             advanceAndSettle(2000 * 4);
-            auto buffer = standin::dsoundStreamBufferContents();
+            auto buffer = sim::dsoundStreamBufferContents();
             for (int i = 0; i < 2000; ++i) {
                 const uint32_t at = (writeAt + static_cast<uint32_t>(i) * 4) % kDefaultBufferBytes;
                 const int16_t v = sampleAt(buffer, at);

@@ -13,11 +13,13 @@ void resolve(SpuPlugin& plugin, F& slot, const char* name) {
     if (slot == nullptr) plugin.missing += std::string(name) + " ";
 }
 
-SpuPlugin loadPlugin() {
+}  // namespace
+
+SpuPlugin SpuPlugin::load(const char* path) {
     SpuPlugin p;
-    p.handle = dlopen(SPU_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    p.handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (p.handle == nullptr) {
-        std::fprintf(stderr, "cannot load %s: %s\n", SPU_PLUGIN_PATH, dlerror());
+        std::fprintf(stderr, "cannot load %s: %s\n", path, dlerror());
         std::abort();
     }
 #define RESOLVE(name) resolve(p, p.name, #name)
@@ -53,14 +55,14 @@ SpuPlugin loadPlugin() {
     RESOLVE(SPUwriteDMAMem);
     RESOLVE(SPUreadDMAMem);
     RESOLVE(SPUfreeze);
+    RESOLVE(SPUasync);
+    RESOLVE(SPUplayCDDAchannel);
 #undef RESOLVE
     return p;
 }
 
-}  // namespace
-
 SpuPlugin& SpuPlugin::get() {
-    static SpuPlugin plugin = loadPlugin();
+    static SpuPlugin plugin = load(SPU_PLUGIN_PATH);
     return plugin;
 }
 
@@ -74,16 +76,16 @@ void SpuPlugin::downloadWords(uint32_t byteAddress, uint16_t* words, int32_t cou
     SPUreadDMAMem(words, count);
 }
 
-void resetStandin() {
-    standin::dsoundReset();
-    standin::dsoundSetCursorMode(standin::CursorMode::Manual);
-    standin::registryReset();
-    standin::threadsReset();
-    standin::clearMessageBoxes();
+void resetSimulation() {
+    sim::dsoundReset();
+    sim::dsoundSetCursorMode(sim::CursorMode::Manual);
+    sim::registryReset();
+    sim::threadsReset();
+    sim::clearMessageBoxes();
 }
 
 void advanceAndSettle(uint32_t bytes) {
-    standin::dsoundAdvancePlayCursor(bytes);
+    sim::dsoundAdvancePlayCursor(bytes);
     settle();
 }
 
@@ -91,5 +93,5 @@ void settle() {
     // Every counted pass asked for the cursor after it moved, and a pass has ended once the next
     // one asks. Three: the first may fill only the tail of a span that crosses the buffer end,
     // the second then fills its start, and the third shows that the second is done.
-    standin::dsoundWaitForPasses(3);
+    sim::dsoundWaitForPasses(3);
 }

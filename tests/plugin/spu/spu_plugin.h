@@ -6,21 +6,21 @@
 
 #include "cd_audio_stream.h"
 #include "freeze_record.h"
-#include "standin.h"
+#include "sim.h"
 
 struct SpuPlugin {
     void* handle = nullptr;
 
-    uint32_t (*PSEgetLibType)() = nullptr;
+    unsigned long (*PSEgetLibType)() = nullptr;
     const char* (*PSEgetLibName)() = nullptr;
-    uint32_t (*PSEgetLibVersion)() = nullptr;
-    int32_t (*SPUconfigure)() = nullptr;
+    unsigned long (*PSEgetLibVersion)() = nullptr;
+    long (*SPUconfigure)() = nullptr;
     void (*SPUabout)() = nullptr;
-    int32_t (*SPUinit)() = nullptr;
-    int32_t (*SPUshutdown)() = nullptr;
-    int32_t (*SPUtest)() = nullptr;
-    int32_t (*SPUopen)(HWND) = nullptr;
-    int32_t (*SPUclose)() = nullptr;
+    long (*SPUinit)() = nullptr;
+    long (*SPUshutdown)() = nullptr;
+    long (*SPUtest)() = nullptr;
+    long (*SPUopen)() = nullptr;  // Linux hosts pass no window
+    long (*SPUclose)() = nullptr;
     void (*SPUplayADPCMchannel)(XaDecodeRecord*) = nullptr;
     void (*SPUwriteRegister)(uint32_t, uint16_t) = nullptr;
     uint16_t (*SPUreadRegister)(uint32_t) = nullptr;
@@ -42,10 +42,15 @@ struct SpuPlugin {
     void (*SPUregisterCDDAVolume)(uintptr_t) = nullptr;
     void (*SPUwriteDMAMem)(uint16_t*, int32_t) = nullptr;
     void (*SPUreadDMAMem)(uint16_t*, int32_t) = nullptr;
-    int32_t (*SPUfreeze)(uint32_t, FreezeRecord*) = nullptr;
+    long (*SPUfreeze)(uint32_t, FreezeRecord*) = nullptr;
+    // Linux hosts only.
+    void (*SPUasync)(uint32_t) = nullptr;
+    void (*SPUplayCDDAchannel)(int16_t*, int32_t) = nullptr;
 
     // Loaded once per process, as a host does; the names that could not be resolved are listed.
     static SpuPlugin& get();
+    // Any build of the plug-in at `path`, resolved the same way (not unloaded).
+    static SpuPlugin load(const char* path);
     std::string missing;
 
     // Convenience for tests: a whole word block from a given sound RAM byte address.
@@ -53,9 +58,9 @@ struct SpuPlugin {
     void downloadWords(uint32_t byteAddress, uint16_t* words, int32_t count);
 };
 
-// Puts the stand-in and the registry into a known state: manual cursor, no failures, no
+// Puts the simulation and the registry into a known state: manual cursor, no failures, no
 // message boxes, no registry key.
-void resetStandin();
+void resetSimulation();
 
 // Moves the manual play cursor and waits until the streaming thread has made the passes that
 // see the new position.

@@ -1,5 +1,5 @@
 #pragma once
-// Fixture and helpers shared by the plug-in tests: a fresh stand-in for every test, the plug-in
+// Fixture and helpers shared by the plug-in tests: a fresh simulation for every test, the plug-in
 // shut down after it, and CD audio as a probe that shows exactly which frames a pass produced.
 #include <gtest/gtest.h>
 
@@ -10,9 +10,6 @@
 #include "spu_plugin.h"
 #include "win32.h"
 
-// Any non-null window: the host's handle only reaches SetCooperativeLevel.
-inline HWND testWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)); }
-
 constexpr uint32_t kSpuBase = 0x1F801000;  // the console's SPU register addresses
 constexpr uint32_t kDefaultBufferBytes = 8 * 1024;
 
@@ -22,7 +19,7 @@ protected:
 
     void SetUp() override {
         ASSERT_EQ(spu.missing, "");
-        resetStandin();
+        resetSimulation();
     }
     void TearDown() override {
         spu.SPUclose();
@@ -34,7 +31,7 @@ protected:
 
     void initAndOpen() {
         spu.SPUinit();
-        spu.SPUopen(testWindow());
+        spu.SPUopen();
         settle();
     }
 

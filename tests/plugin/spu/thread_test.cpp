@@ -1,7 +1,12 @@
-// The host's threads against the streaming thread on the stand-in's real-time clock. Built as
+// The host's threads against the streaming thread on the simulation's real-time clock. Built as
 // its own executable so that it can run alone under ThreadSanitizer: any unguarded access
 // between an entry point and a streaming pass shows up there as a report.
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "spu_test_support.h"
@@ -12,7 +17,7 @@ class ThreadTest : public SpuPluginTest {
 protected:
     void SetUp() override {
         SpuPluginTest::SetUp();
-        standin::dsoundSetCursorMode(standin::CursorMode::Clock);
+        sim::dsoundSetCursorMode(sim::CursorMode::Clock);
     }
 };
 
@@ -35,8 +40,8 @@ void startAVoice(SpuPlugin& spu) {
 TEST_F(ThreadTest, HostCallsDuringStreamingLoseNoWrite) {
     spu.SPUinit();
     startAVoice(spu);
-    spu.SPUopen(testWindow());
-    ASSERT_TRUE(standin::dsoundWaitForPasses(5));
+    spu.SPUopen();
+    ASSERT_TRUE(sim::dsoundWaitForPasses(5));
 
     std::atomic<bool> failed{false};
     std::thread host([&] {
@@ -77,9 +82,9 @@ TEST_F(ThreadTest, HostCallsDuringStreamingLoseNoWrite) {
     host.join();
     saver.join();
     EXPECT_FALSE(failed);
-    EXPECT_TRUE(standin::dsoundWaitForPasses(3));
+    EXPECT_TRUE(sim::dsoundWaitForPasses(3));
     spu.SPUclose();
-    EXPECT_TRUE(standin::threadsCreated().back().finished);
+    EXPECT_TRUE(sim::threadsCreated().back().finished);
 }
 
 TEST_F(ThreadTest, RepeatedOpenCloseWhileAnotherHostThreadWrites) {
@@ -94,15 +99,81 @@ TEST_F(ThreadTest, RepeatedOpenCloseWhileAnotherHostThreadWrites) {
         }
     });
     for (int cycle = 0; cycle < 25; ++cycle) {
-        spu.SPUopen(testWindow());
-        standin::dsoundWaitForPasses(2);
+        spu.SPUopen();
+        sim::dsoundWaitForPasses(2);
         spu.SPUclose();
-        ASSERT_TRUE(standin::threadsCreated().back().finished) << cycle;
-        ASSERT_EQ(standin::dsoundStats().buffersAlive, 0) << cycle;
+        ASSERT_TRUE(sim::threadsCreated().back().finished) << cycle;
+        ASSERT_EQ(sim::dsoundStats().buffersAlive, 0) << cycle;
     }
     stop = true;
     writer.join();
-    EXPECT_EQ(standin::threadsCreated().size(), 25u);
+    EXPECT_EQ(sim::threadsCreated().size(), 25u);
+}
+
+// The Linux host calls SPUclose from its SIGINT handler on the emulation thread, which may be
+// inside a locked entry point at that moment. Here that moment is made certain: the second page
+// of a DMA upload is unreadable, so the upload faults half-way with the global lock held, and
+// the fault handler does what the host's SIGINT handler does. A pass that waited for the lock
+// would never end, and SPUclose would wait for it for ever; the alarm turns such a hang into a
+// failure. The handler may also call SPUshutdown: the upload resumes on the core afterwards, so
+// it must still be there.
+struct Interruption {
+    SpuPlugin* spu = nullptr;
+    uint8_t* guardedPage = nullptr;
+    size_t pageSize = 0;
+    bool alsoShutdown = false;
+    bool closed = false;
+};
+Interruption interruption;
+
+void hostSignalHandler(int, siginfo_t*, void*) {
+    // Let the streaming thread's next pass reach the lock this thread holds.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    interruption.spu->SPUclose();
+    if (interruption.alsoShutdown) interruption.spu->SPUshutdown();
+    interruption.closed = true;
+    mprotect(interruption.guardedPage, interruption.pageSize, PROT_READ | PROT_WRITE);
+}
+
+TEST_F(ThreadTest, CloseFromASignalHandlerInsideALockedCallReturns) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    for (bool alsoShutdown : {false, true}) {
+        SCOPED_TRACE(alsoShutdown ? "SPUclose and SPUshutdown" : "SPUclose");
+        spu.SPUinit();
+        spu.SPUopen();
+        ASSERT_TRUE(sim::dsoundWaitForPasses(3));
+
+        void* memory = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                            -1, 0);
+        ASSERT_NE(memory, MAP_FAILED);
+        auto* words = static_cast<uint16_t*>(memory);
+        const int32_t count = static_cast<int32_t>(page);  // two pages of 16-bit words
+        for (int32_t i = 0; i < count; ++i) words[i] = static_cast<uint16_t>(i * 7 + 3);
+        interruption = Interruption{&spu, static_cast<uint8_t*>(memory) + page, page,
+                                    alsoShutdown, false};
+        mprotect(interruption.guardedPage, page, PROT_NONE);
+
+        struct sigaction action = {};
+        struct sigaction previous = {};
+        action.sa_sigaction = hostSignalHandler;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        ASSERT_EQ(sigaction(SIGSEGV, &action, &previous), 0);
+        alarm(20);  // a hang ends the test run with SIGALRM
+        spu.uploadWords(0, words, count);
+        alarm(0);
+        sigaction(SIGSEGV, &previous, nullptr);
+
+        EXPECT_TRUE(interruption.closed);
+        EXPECT_TRUE(sim::threadsCreated().back().finished);
+        EXPECT_EQ(sim::dsoundStats().buffersAlive, 0);
+        // The interrupted upload finished on the live core after the handler returned.
+        std::vector<uint16_t> back(static_cast<size_t>(count));
+        spu.downloadWords(0, back.data(), count);
+        EXPECT_EQ(std::memcmp(back.data(), words, page * 2), 0);
+        spu.SPUshutdown();
+        munmap(memory, 2 * page);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,285 @@
+// DirectSound buffers over SDL2: the primary buffer's format, and the looping streaming buffer
+// whose play cursor SDL's audio callback moves.
+#include "sdl_dsound_buffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace linux_platform::detail {
+
+namespace {
+
+// Frames per SDL callback: the largest power of two up to half the buffer (1024 frames, 23 ms,
+// with the default 8 KiB), at most 8192. SDL's PulseAudio backend asks the server to hold about
+// one callback's worth, and the server plays silence whenever SDL's thread is late beyond that,
+// which next to an emulator busy on the same cores a 6 ms chunk often is; so a user who raises
+// "SoundBufferSize" for a busy machine gets a deeper device buffer too. Half the buffer at most,
+// because the cursor must be seen to move: what one callback takes, the streaming thread refills
+// before the next but one.
+Uint16 callbackFramesFor(uint32_t bufferFrames) {
+    uint32_t frames = 8192;
+    while (frames > 64 && frames > bufferFrames / 2) frames /= 2;
+    return static_cast<Uint16>(frames);
+}
+
+void clearRegions(LPVOID* region1, LPDWORD length1, LPVOID* region2, LPDWORD length2) {
+    // A failed Lock leaves nothing usable behind.
+    if (region1 != nullptr) *region1 = nullptr;
+    if (length1 != nullptr) *length1 = 0;
+    if (region2 != nullptr) *region2 = nullptr;
+    if (length2 != nullptr) *length2 = 0;
+}
+
+}  // namespace
+
+HRESULT checkPcmFormat(const WAVEFORMATEX* format) {
+    if (format == nullptr) return DSERR_INVALIDPARAM;
+    if (format->wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
+    const uint32_t channels = format->nChannels;
+    const uint32_t bits = format->wBitsPerSample;
+    const uint32_t rate = format->nSamplesPerSec;
+    if (channels < 1 || channels > 8) return DSERR_INVALIDPARAM;
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return DSERR_INVALIDPARAM;
+    if (rate < 100 || rate > 200000) return DSERR_INVALIDPARAM;  // DSBFREQUENCY_MIN..MAX
+    const uint32_t blockAlign = channels * bits / 8;
+    if (format->nBlockAlign != blockAlign || format->nAvgBytesPerSec != blockAlign * rate)
+        return DSERR_INVALIDPARAM;
+    return DS_OK;
+}
+
+// ---- Primary buffer -------------------------------------------------------------------------
+
+ULONG STDMETHODCALLTYPE PrimaryBuffer::AddRef() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ++references_;
+}
+
+ULONG STDMETHODCALLTYPE PrimaryBuffer::Release() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--references_ != 0) return references_;
+    }
+    delete this;
+    return 0;
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::GetCaps(LPDSBCAPS caps) {
+    if (caps == nullptr || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    caps->dwFlags = flags_;
+    caps->dwBufferBytes = 0;  // SDL mixes: there is no primary memory to write
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::GetCurrentPosition(LPDWORD playCursor,
+                                                            LPDWORD writeCursor) {
+    if (playCursor != nullptr) *playCursor = 0;
+    if (writeCursor != nullptr) *writeCursor = 0;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::GetStatus(LPDWORD status) {
+    if (status == nullptr) return DSERR_INVALIDPARAM;
+    std::lock_guard<std::mutex> lock(mutex_);
+    *status = playing_ ? (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING) : 0;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::Lock(DWORD, DWORD, LPVOID* region1, LPDWORD length1,
+                                              LPVOID* region2, LPDWORD length2, DWORD) {
+    clearRegions(region1, length1, region2, length2);
+    return DSERR_INVALIDCALL;  // written only at DSSCL_WRITEPRIMARY, which nothing here asks for
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::Unlock(LPVOID, DWORD, LPVOID, DWORD) {
+    return DSERR_INVALIDCALL;
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {
+    if (reserved != 0 || priority != 0 || (flags & DSBPLAY_LOOPING) == 0) return DSERR_INVALIDPARAM;
+    std::lock_guard<std::mutex> lock(mutex_);
+    playing_ = true;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::Stop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    playing_ = false;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PrimaryBuffer::SetFormat(LPCWAVEFORMATEX format) {
+    // SDL converts whatever it is given to the device's format, so the primary format is only
+    // checked, as a device would.
+    return checkPcmFormat(format);
+}
+
+// ---- Streaming buffer -----------------------------------------------------------------------
+
+StreamBuffer* StreamBuffer::create(DWORD flags, DWORD bytes, const WAVEFORMATEX& format) {
+    SDL_AudioSpec wanted;
+    SDL_zero(wanted);
+    wanted.freq = static_cast<int>(format.nSamplesPerSec);
+    wanted.channels = static_cast<Uint8>(format.nChannels);
+    wanted.samples = callbackFramesFor(bytes / format.nBlockAlign);
+    if (format.wBitsPerSample == 16) {
+        wanted.format = AUDIO_S16LSB;
+    } else if (format.wBitsPerSample == 8) {
+        wanted.format = AUDIO_U8;
+    } else {
+        return nullptr;
+    }
+    // Each buffer holds its own reference on SDL's audio subsystem, so the order in which the
+    // plug-in releases buffer and device does not matter, and the host's own use of SDL is
+    // never torn down.
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+    auto* buffer = new StreamBuffer(flags, bytes, format.wBitsPerSample == 8 ? 0x80 : 0x00);
+    wanted.callback = &StreamBuffer::fill;
+    wanted.userdata = buffer;
+    SDL_AudioSpec obtained;
+    SDL_zero(obtained);
+    // No changes allowed: SDL converts our format to the device's, so the buffer's bytes are
+    // exactly what the chip made.
+    buffer->device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (buffer->device_ == 0) {
+        delete buffer;  // its destructor gives back the subsystem reference
+        return nullptr;
+    }
+    buffer->chunkBytes_ = std::min<uint32_t>(obtained.size, bytes);
+    return buffer;
+}
+
+StreamBuffer::StreamBuffer(DWORD flags, DWORD bytes, uint8_t silence)
+    : flags_(flags), silence_(silence), memory_(bytes, silence) {}
+
+StreamBuffer::~StreamBuffer() {
+    // Closing waits for a callback in progress, so none runs on freed memory.
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void SDLCALL StreamBuffer::fill(void* self, Uint8* stream, int length) {
+    auto* buffer = static_cast<StreamBuffer*>(self);
+    std::lock_guard<std::mutex> lock(buffer->mutex_);
+    buffer->fillLocked(stream, length > 0 ? static_cast<uint32_t>(length) : 0);
+}
+
+void StreamBuffer::fillLocked(Uint8* stream, uint32_t length) {
+    const uint32_t size = static_cast<uint32_t>(memory_.size());
+    uint32_t done = 0;
+    while (playing_ && done < length) {
+        const uint32_t chunk = std::min(length - done, size - playCursor_);
+        std::memcpy(stream + done, memory_.data() + playCursor_, chunk);
+        done += chunk;
+        playCursor_ = (playCursor_ + chunk) % size;
+        if (playCursor_ == 0 && !looping_) playing_ = false;  // a one-shot buffer ends
+    }
+    std::memset(stream + done, silence_, length - done);
+}
+
+ULONG STDMETHODCALLTYPE StreamBuffer::AddRef() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ++references_;
+}
+
+ULONG STDMETHODCALLTYPE StreamBuffer::Release() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--references_ != 0) return references_;
+    }
+    delete this;
+    return 0;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::GetCaps(LPDSBCAPS caps) {
+    if (caps == nullptr || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    caps->dwFlags = flags_;
+    caps->dwBufferBytes = static_cast<DWORD>(memory_.size());
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::GetCurrentPosition(LPDWORD playCursor,
+                                                           LPDWORD writeCursor) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint32_t size = static_cast<uint32_t>(memory_.size());
+    // The write cursor: the bytes the next callback will take are as good as played.
+    const uint32_t write = playing_ ? (playCursor_ + chunkBytes_) % size : playCursor_;
+    if (playCursor != nullptr) *playCursor = playCursor_;
+    if (writeCursor != nullptr) *writeCursor = write;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::GetStatus(LPDWORD status) {
+    if (status == nullptr) return DSERR_INVALIDPARAM;
+    std::lock_guard<std::mutex> lock(mutex_);
+    *status = playing_ ? (DSBSTATUS_PLAYING | (looping_ ? DSBSTATUS_LOOPING : 0)) : 0;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* region1,
+                                             LPDWORD length1, LPVOID* region2, LPDWORD length2,
+                                             DWORD flags) {
+    clearRegions(region1, length1, region2, length2);
+    if (region1 == nullptr || length1 == nullptr) return DSERR_INVALIDPARAM;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint32_t size = static_cast<uint32_t>(memory_.size());
+    if ((flags & DSBLOCK_FROMWRITECURSOR) != 0)
+        offset = playing_ ? (playCursor_ + chunkBytes_) % size : playCursor_;
+    if ((flags & DSBLOCK_ENTIREBUFFER) != 0) bytes = size;
+    if (offset >= size || bytes > size) return DSERR_INVALIDPARAM;
+    const uint32_t first = std::min<uint32_t>(bytes, size - offset);
+    const uint32_t second = bytes - first;
+    if (second != 0 && (region2 == nullptr || length2 == nullptr)) return DSERR_INVALIDPARAM;
+    // The regions are written without the lock, as DirectSound memory is; they lie behind the
+    // play cursor, where the callback reads only a whole lap later.
+    *region1 = memory_.data() + offset;
+    *length1 = first;
+    if (second != 0) {
+        *region2 = memory_.data();
+        *length2 = second;
+    }
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::Unlock(LPVOID region1, DWORD length1, LPVOID region2,
+                                               DWORD length2) {
+    // Taking the lock orders what was written before every later callback.
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint8_t* begin = memory_.data();
+    const uint8_t* end = begin + memory_.size();
+    const auto* first = static_cast<const uint8_t*>(region1);
+    const auto* second = static_cast<const uint8_t*>(region2);
+    if (first == nullptr || first < begin || first > end ||
+        length1 > static_cast<size_t>(end - first))
+        return DSERR_INVALIDPARAM;
+    if (second == nullptr ? length2 != 0 : (second != begin || length2 > memory_.size()))
+        return DSERR_INVALIDPARAM;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {
+    if (reserved != 0 || priority != 0) return DSERR_INVALIDPARAM;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        playing_ = true;
+        looping_ = (flags & DSBPLAY_LOOPING) != 0;
+    }
+    SDL_PauseAudioDevice(device_, 0);
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::Stop() {
+    // The device keeps running and plays silence; the cursor stays where it stopped.
+    std::lock_guard<std::mutex> lock(mutex_);
+    playing_ = false;
+    return DS_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StreamBuffer::SetFormat(LPCWAVEFORMATEX) {
+    return DSERR_INVALIDCALL;  // a secondary buffer keeps its creation format
+}
+
+}  // namespace linux_platform::detail
