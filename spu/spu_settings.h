@@ -16,6 +16,10 @@ public:
     // cannot hold a frame; past 1 MiB the byte counts head for 32-bit overflow.
     static constexpr int32_t kMinBufferKiB = 1;
     static constexpr int32_t kMaxBufferKiB = 1024;
+    // The smallest streaming buffer a pass can always serve, at the default timer resolution
+    // and with "HighResolutionMode" 1 (see load()).
+    static constexpr int32_t kMinSoundBufferKiB = 8;
+    static constexpr int32_t kMinSoundBufferKiBHighResolution = 2;
 
     SpuSettings();
     virtual ~SpuSettings() = default;

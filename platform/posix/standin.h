@@ -81,6 +81,9 @@ void registrySetValue(const std::string& subkey, const std::string& name, DWORD 
                       const std::vector<uint8_t>& data);
 void registrySetDword(const std::string& subkey, const std::string& name, DWORD value);
 int registryWriteCount();              // RegSetValueExA calls since the last reset
+// Every call of "RegCreateKeyExA" or "RegQueryValueExA" returns `status` (and yields nothing)
+// until it is set back to ERROR_SUCCESS or registryReset(). An unknown name aborts.
+void registryFailOperation(const std::string& operation, LSTATUS status);
 
 // ---- Threads --------------------------------------------------------------------------------
 struct ThreadRecord {

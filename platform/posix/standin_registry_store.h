@@ -49,4 +49,8 @@ private:
 
 RegistryStore& registryStore();
 
+// What registryFailOperation armed for the operation, ERROR_SUCCESS when nothing.
+LSTATUS registryInjectedFailure(const char* operation);
+void registryClearFailures();
+
 }  // namespace standin::detail

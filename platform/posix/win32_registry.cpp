@@ -66,6 +66,10 @@ HKEY newHandle(const std::string& path, REGSAM access) {
 LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
                                const LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    if (LSTATUS injected = standin::detail::registryInjectedFailure("RegCreateKeyExA")) {
+        *result = nullptr;
+        return injected;
+    }
     RegistryStore& store = standin::detail::registryStore();
     std::lock_guard<std::mutex> lock(store.mutex);
     OpenKey parent;
@@ -97,6 +101,9 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKE
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
                                 LPDWORD dataBytes) {
     if (data != nullptr && dataBytes == nullptr) return ERROR_INVALID_PARAMETER;
+    if (LSTATUS injected = standin::detail::registryInjectedFailure("RegQueryValueExA")) {
+        return injected;
+    }
     RegistryStore& store = standin::detail::registryStore();
     std::lock_guard<std::mutex> lock(store.mutex);
     OpenKey open;
@@ -151,6 +158,7 @@ void registryReset() {
     std::lock_guard<std::mutex> lock(store.mutex);
     store.clear();
     store.writeCount = 0;
+    detail::registryClearFailures();
 }
 
 bool registryKeyExists(const std::string& subkey) {

@@ -1,4 +1,6 @@
 // The configuration dialog through CD_Configure, driven message by message in the stand-in.
+#include <dlfcn.h>
+
 #include "bridge_host.h"
 
 namespace bridge_test {
@@ -211,6 +213,30 @@ TEST_F(BridgeDialog, ConfigureAndAboutRunTheDriversOwnFunctions) {
     Items minimal = identity;
     minimal.insert(minimal.end(), {"attach", "detach", "attach", "detach"});
     EXPECT_EQ(driverCalls("b_minimal.dll"), minimal);
+}
+
+// Many drivers show their configure or about box without an owner, so our dialog stays enabled
+// and the user can press a button again while the box is open.
+TEST_F(BridgeDialog, ButtonPressedWhileADriversBoxIsOpenLeavesNoLibraryLoaded) {
+    installDriver("cdr_good", "cdr_good.dll");
+    HostInfoRecord record = defaultHostRecord();
+    // The hook lives in the library instance the bridge loads; this reference is taken past
+    // the stand-in, so it is not among the references counted.
+    void* own = dlopen((driverDir() / "cdr_good.dll").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(own, nullptr);
+    auto setHook = reinterpret_cast<void (*)(void (*)())>(dlsym(own, "FixtureSetBoxHook"));
+    ASSERT_NE(setHook, nullptr);
+    static HWND openDialog = nullptr;
+    runDialog(record, [&](HWND dialog) {
+        openDialog = dialog;
+        setHook([] { standin::dialogClick(openDialog, kAbout); });
+        standin::dialogClick(dialog, kConfigure);
+    });
+    dlclose(own);
+    EXPECT_EQ(standin::librariesHeld(), 0);
+    EXPECT_EQ(driverCalls("cdr_good.dll"),
+              (Items{"attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "CDRconfigure",
+                     "CDRabout", "detach"}));
 }
 
 TEST_F(BridgeDialog, ButtonsDoNothingWhenThePickedLibraryIsGone) {
