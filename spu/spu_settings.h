@@ -52,9 +52,10 @@ private:
     int32_t xaBufferSize = 0;
     int32_t highResolutionMode = 0;
 
-    const char* sampleRateName;
-    const char* bytesPerSampleName;
-    const char* channelsName;
+    // Never used for registry access: the wave format is fixed (see load()).
+    [[maybe_unused]] const char* sampleRateName;
+    [[maybe_unused]] const char* bytesPerSampleName;
+    [[maybe_unused]] const char* channelsName;
     const char* soundBufferSizeName;
     const char* xaBufferSizeName;
     const char* highResolutionModeName;

@@ -7,7 +7,7 @@ set -euo pipefail
 
 want=(cmake g++ make g++-mingw-w64-i686 googletest libgtest-dev libbenchmark-dev)
 if [ "${1:-build}" = test ]; then
-    want+=(wine wine32:i386 xvfb pulseaudio pulseaudio-utils imagemagick python3)
+    want+=(wine wine32:i386 xvfb pulseaudio pulseaudio-utils imagemagick python3 clang libclang-rt-14-dev)
 fi
 
 missing=()
