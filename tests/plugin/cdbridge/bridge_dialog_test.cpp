@@ -33,6 +33,8 @@ TEST_F(BridgeDialog, ListsCdromDriversInSearchOrderAndStoresThePick) {
     installDriver("cdr_good", "cdr_good.dll");
     installDriver("cdr_other_kind", "cdr_other_kind.dll");
     installDriver("cdr_no_identity", "cdr_no_identity.dll");
+    installDriver("cdr_no_type", "cdr_no_type.dll");
+    installDriver("cdr_no_version", "cdr_no_version.dll");
     fs::create_directories(driverDir() / "sub.dll");
     HostInfoRecord record = defaultHostRecord();
 
@@ -59,7 +61,8 @@ TEST_F(BridgeDialog, ListsCdromDriversInSearchOrderAndStoresThePick) {
     // drivers' identity was asked, never init or open.
     EXPECT_FALSE(loaded("sub.dll"));
     EXPECT_EQ(driverCalls("cdr_other_kind.dll"), (Items{"attach", "PSEgetLibType", "detach"}));
-    EXPECT_EQ(driverCalls("cdr_no_identity.dll"), (Items{"attach", "detach"}));
+    for (const char* incomplete : {"cdr_no_identity.dll", "cdr_no_type.dll", "cdr_no_version.dll"})
+        EXPECT_EQ(driverCalls(incomplete), (Items{"attach", "detach"})) << incomplete;
     EXPECT_EQ(driverCalls("cdr_good.dll"),
               (Items{"attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "detach"}));
 

@@ -154,13 +154,18 @@ TEST_F(BridgeOpen, FailedInitOrOpenUnloadsTheDriver) {
     EXPECT_EQ(driverLog().size(), linesBefore);
 }
 
-TEST_F(BridgeOpen, RefusesADriverThatCannotRead) {
-    installDriver("cdr_no_read", "no_read.dll");
+TEST_F(BridgeOpen, RefusesADriverWithoutInitOpenReadOrBuffer) {
     HostInfoRecord record = defaultHostRecord();
-    setStoredName("no_read.dll");
-    EXPECT_EQ(bridge().CD_Open(&record), -1);
-    // Refused before any of its code runs, and unloaded.
-    EXPECT_EQ(driverCalls("no_read.dll"), (Calls{"attach", "detach"}));
+    for (const char* fixture : {"cdr_no_init", "cdr_no_open", "cdr_no_read", "cdr_no_buffer"}) {
+        const std::string file = std::string(fixture) + ".dll";
+        installDriver(fixture, file);
+        setStoredName(file);
+        EXPECT_EQ(bridge().CD_Open(&record), -1) << fixture;
+        // Refused before any of its code runs, and unloaded.
+        EXPECT_EQ(driverCalls(file), (Calls{"attach", "detach"})) << fixture;
+    }
+    bridge().CD_Close();
+    EXPECT_EQ(driverLog().size(), 8u);  // nothing was open for the close to reach
 }
 
 TEST_F(BridgeOpen, SkipsTheCallsADriverDoesNotExport) {

@@ -158,6 +158,23 @@ TEST_F(SettingsTest, SmallStoredBufferStillMakesOneFramePerFourBytesPlayed) {
     }
 }
 
+// Settings are read at SPUinit and SPUconfigure only; the stream size is used at SPUopen.
+TEST_F(SettingsTest, ConfigureReloadTakesEffectAtTheNextOpen) {
+    standin::registrySetDword(kKey, "SoundBufferSize", 16);
+    spu.SPUinit();
+    const auto openedBytes = [&] {
+        spu.SPUopen(testWindow());
+        const uint32_t bytes = standin::dsoundStats().streamBufferBytes;
+        spu.SPUclose();
+        return bytes;
+    };
+    EXPECT_EQ(openedBytes(), 16384u);
+    standin::registrySetDword(kKey, "SoundBufferSize", 32);
+    EXPECT_EQ(openedBytes(), 16384u);  // edited, not yet reloaded
+    EXPECT_EQ(spu.SPUconfigure(), 0);
+    EXPECT_EQ(openedBytes(), 32768u);
+}
+
 TEST_F(SettingsTest, WaveFormatInTheRegistryChangesNothing) {
     standin::registrySetDword(kKey, "WaveFormatSampleRate", 22050);
     standin::registrySetDword(kKey, "WaveFormatChannels", 1);
