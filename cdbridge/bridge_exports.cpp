@@ -33,9 +33,16 @@ int32_t CD_Open(HostInfoRecord* record) {
     // initialised and loaded for good.
     if (driverOpen != 0) closeOpenDriver();
 
-    if (!ComputeBaseDirectory(record->HostModule)) return -1;
+    // The host's directory in a copy of our own: the shared baseDirectory is rewritten by the
+    // entry routine whenever a thread starts or ends, which happens while we run (the sound
+    // plug-in's streaming thread, DirectSound's, the host's). The shared string is still left
+    // as the host's.
+    char hostDirectory[kPathSize];
+    const bool directoryFits = ModuleDirectory(record->HostModule, hostDirectory);
+    ComputeBaseDirectory(record->HostModule);
+    if (!directoryFits) return -1;
     char path[kPathSize];
-    if (!JoinPath(path, baseDirectory, "PLUGIN\\PSEMU\\")) return -1;
+    if (!JoinPath(path, hostDirectory, "PLUGIN\\PSEMU\\")) return -1;
 
     // The host is told no size; give it the same room as every other path-sized buffer, and
     // never read past it whatever it wrote.

@@ -11,7 +11,6 @@ char DriverList[kMaxDrivers][kDriverNameSize] = {};
 uint32_t driverCount = 0;
 
 CdrDriver openDriver = {};
-CdrDriver dialogDriver = {};
 
 bool JoinPath(char* out, const char* first, const char* second, const char* third) {
     const size_t lengths[3] = {std::strlen(first), std::strlen(second), std::strlen(third)};

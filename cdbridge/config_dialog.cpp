@@ -58,28 +58,35 @@ void onOk(HWND dialog) {
     hostRecord->WriteConfig(kConfigSection, kConfigKey, DriverList[index]);
 }
 
-void runDriverTest(HWND dialog) {
+void runDriverTest(HWND dialog, const CdrDriver& driver) {
     // Drivers from before the test function existed are told apart by its absence.
-    const int32_t result = dialogDriver.CDRtest != nullptr ? dialogDriver.CDRtest() : 1;
+    const int32_t result = driver.CDRtest != nullptr ? driver.CDRtest() : 1;
     MessageBoxA(dialog, DriverTestText(result), "Psemu", MB_OK | MB_ICONINFORMATION);
 }
 
 // Configure, Test and About: the driver is loaded just for the call, without init or open, and
 // unloaded right after. A library that fails to load, or lacks the function, does nothing.
+// Each click has a slot of its own: many drivers show their configure or about box without an
+// owner, so our dialog stays enabled and a second click can arrive while the first one's call
+// is still running; with a shared slot the inner click would unload and clear what the outer
+// one must free, and one reference to the library would be left behind.
 void onDriverButton(HWND dialog, WPARAM button) {
     const int32_t index = selectedDriver(dialog);
     if (index < 0) return;
+    char bridgeDirectory[kPathSize];
+    if (!ModuleDirectory(moduleHandle, bridgeDirectory)) return;
     char path[kPathSize];
-    if (!JoinPath(path, baseDirectory, "PSEMU\\", DriverList[index])) return;
-    if (LoadCdrDriver(dialogDriver, path) != 0) return;
-    if (button == IDC_CONFIGURE && dialogDriver.CDRconfigure != nullptr) {
-        dialogDriver.CDRconfigure();
-    } else if (button == IDC_ABOUT && dialogDriver.CDRabout != nullptr) {
-        dialogDriver.CDRabout();
+    if (!JoinPath(path, bridgeDirectory, "PSEMU\\", DriverList[index])) return;
+    CdrDriver driver;
+    if (LoadCdrDriver(driver, path) != 0) return;
+    if (button == IDC_CONFIGURE && driver.CDRconfigure != nullptr) {
+        driver.CDRconfigure();
+    } else if (button == IDC_ABOUT && driver.CDRabout != nullptr) {
+        driver.CDRabout();
     } else if (button == IDC_TEST) {
-        runDriverTest(dialog);
+        runDriverTest(dialog, driver);
     }
-    UnloadCdrDriver(dialogDriver);
+    UnloadCdrDriver(driver);
 }
 
 }  // namespace

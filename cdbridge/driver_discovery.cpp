@@ -13,16 +13,16 @@ namespace {
 
 // Appends the library in the slot to the table and the list when it declares itself a CD-ROM
 // driver. A library without its identity entry points cannot say what it is and is passed over.
-void considerLibrary(HWND list, const char* fileName) {
-    if (dialogDriver.PSEgetLibType == nullptr || dialogDriver.PSEgetLibName == nullptr ||
-        dialogDriver.PSEgetLibVersion == nullptr) {
+void considerLibrary(const CdrDriver& library, HWND list, const char* fileName) {
+    if (library.PSEgetLibType == nullptr || library.PSEgetLibName == nullptr ||
+        library.PSEgetLibVersion == nullptr) {
         return;
     }
-    if (dialogDriver.PSEgetLibType() != kLibraryTypeCdr) return;
+    if (library.PSEgetLibType() != kLibraryTypeCdr) return;
 
     std::memcpy(DriverList[driverCount], fileName, std::strlen(fileName) + 1);
-    const uint32_t version = dialogDriver.PSEgetLibVersion();
-    const char* name = dialogDriver.PSEgetLibName();
+    const uint32_t version = library.PSEgetLibVersion();
+    const char* name = library.PSEgetLibName();
     // Version: major in bits 8 to 15, minor in bits 0 to 7; the top half is not shown.
     char text[kPathSize];
     std::snprintf(text, sizeof text, "%s %d.%d", name != nullptr ? name : "",
@@ -35,10 +35,12 @@ void considerLibrary(HWND list, const char* fileName) {
 
 void DiscoverDrivers(HWND dialog) {
     driverCount = 0;
-    // The bridge's own directory, whatever CD_Open last put in the shared string.
-    if (!ComputeBaseDirectory(moduleHandle)) return;
+    // The bridge's own directory, whatever CD_Open or a thread start last put in the shared
+    // string.
+    char bridgeDirectory[kPathSize];
+    if (!ModuleDirectory(moduleHandle, bridgeDirectory)) return;
     char pattern[kPathSize];
-    if (!JoinPath(pattern, baseDirectory, "PSEMU\\*.dll")) return;
+    if (!JoinPath(pattern, bridgeDirectory, "PSEMU\\*.dll")) return;
 
     WIN32_FIND_DATAA entry;
     const HANDLE search = FindFirstFileA(pattern, &entry);
@@ -51,10 +53,11 @@ void DiscoverDrivers(HWND dialog) {
         // A name that does not fit a table entry could not be stored for CD_Open to find.
         if (std::strlen(entry.cFileName) >= kDriverNameSize) continue;
         char path[kPathSize];
-        if (!JoinPath(path, baseDirectory, "PSEMU\\", entry.cFileName)) continue;
-        if (LoadCdrDriver(dialogDriver, path) != 0) continue;
-        considerLibrary(list, entry.cFileName);
-        UnloadCdrDriver(dialogDriver);
+        if (!JoinPath(path, bridgeDirectory, "PSEMU\\", entry.cFileName)) continue;
+        CdrDriver library;
+        if (LoadCdrDriver(library, path) != 0) continue;
+        considerLibrary(library, list, entry.cFileName);
+        UnloadCdrDriver(library);
     } while (FindNextFileA(search, &entry));
     FindClose(search);
 }

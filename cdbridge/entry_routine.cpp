@@ -12,23 +12,25 @@ void BridgeEntryRoutine(HMODULE module) {
 
 }  // namespace
 
-#ifdef _WIN32
-
+// Called for process attach and detach and for every thread attach and detach, on the thread
+// concerned: threads the host, the sound plug-in or DirectSound start run it while CD_Open may
+// be building a path on another thread.
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD /*reason*/, LPVOID /*reserved*/) {
     BridgeEntryRoutine(module);
     return TRUE;
 }
 
-#else
+#ifndef _WIN32
 
-// The shared object has no entry routine of its own: a constructor finds its own module as the
-// system loader would have passed it.
+// The shared object has no loader notifications: a constructor finds its own module and makes
+// the process-attach call the system loader would have made. Tests call DllMain as the loader
+// does for thread starts.
 __attribute__((constructor)) static void bridgeAttach() {
     HMODULE self = nullptr;
     GetModuleHandleExA(
         GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
         reinterpret_cast<LPCSTR>(&moduleHandle), &self);
-    BridgeEntryRoutine(self);
+    DllMain(self, DLL_PROCESS_ATTACH, nullptr);
 }
 
 #endif

@@ -8,15 +8,16 @@ constexpr char kKeyPath[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn";
 constexpr char kConfigureText[] =
     "Edit Registry.\n\n\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn\"";
 
-// One REG_DWORD-sized value. Anything that does not come back as exactly 4 bytes (missing,
-// longer, shorter, unreadable) leaves the fallback: the registry is edited by hand, so a value
-// of the wrong kind must not turn into garbage buffer sizes.
+// One REG_DWORD value. Anything else (missing, unreadable, another type even of 4 bytes such
+// as REG_BINARY, or a length other than 4) leaves the fallback: the registry is edited by hand,
+// so a value of the wrong kind must not turn into garbage buffer sizes.
 int32_t readDword(HKEY key, const char* name, int32_t fallback) {
+    DWORD type = REG_NONE;
     DWORD data = 0;
     DWORD size = sizeof(data);
-    LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
+    LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data),
                                    &size);
-    if (result != ERROR_SUCCESS || size != sizeof(data)) return fallback;
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(data)) return fallback;
     return static_cast<int32_t>(data);
 }
 
@@ -28,6 +29,17 @@ void writeDword(HKEY key, const char* name, int32_t value) {
 int32_t bufferKiBOrDefault(int32_t value, int32_t fallback) {
     if (value < SpuSettings::kMinBufferKiB || value > SpuSettings::kMaxBufferKiB) return fallback;
     return value;
+}
+
+// The streaming pass only learns the play cursor's progress modulo the buffer length, so the
+// buffer must outlast the longest gap between two passes. At the default timer resolution
+// Sleep(1) lasts a scheduler tick, about 15.6 ms (2756 bytes of playback), sometimes two:
+// 8 KiB covers that. With the resolution raised to 1 ms a pass comes about every millisecond
+// and 2 KiB (11 ms) leaves room for a late one. A smaller stored value counts as the floor.
+int32_t soundBufferKiBWithFloor(int32_t value, int32_t highResolutionMode) {
+    const int32_t floor = highResolutionMode == 1 ? SpuSettings::kMinSoundBufferKiBHighResolution
+                                                  : SpuSettings::kMinSoundBufferKiB;
+    return value < floor ? floor : value;
 }
 
 }  // namespace
@@ -75,6 +87,7 @@ void SpuSettings::load() {
     xaBufferSize = bufferKiBOrDefault(readDword(key, xaBufferSizeName, kDefaultXaBufferSize),
                                       kDefaultXaBufferSize);
     highResolutionMode = readDword(key, highResolutionModeName, kDefaultHighResolutionMode);
+    soundBufferSize = soundBufferKiBWithFloor(soundBufferSize, highResolutionMode);
     RegCloseKey(key);
 }
 

@@ -16,6 +16,10 @@ public:
     // cannot hold a frame; past 1 MiB the byte counts head for 32-bit overflow.
     static constexpr int32_t kMinBufferKiB = 1;
     static constexpr int32_t kMaxBufferKiB = 1024;
+    // The smallest streaming buffer a pass can always serve, at the default timer resolution
+    // and with "HighResolutionMode" 1 (see load()).
+    static constexpr int32_t kMinSoundBufferKiB = 8;
+    static constexpr int32_t kMinSoundBufferKiBHighResolution = 2;
 
     SpuSettings();
     virtual ~SpuSettings() = default;
@@ -50,9 +54,10 @@ private:
     int32_t xaBufferSize = 0;
     int32_t highResolutionMode = 0;
 
-    const char* sampleRateName;
-    const char* bytesPerSampleName;
-    const char* channelsName;
+    // Never used for registry access: the wave format is fixed (see load()).
+    [[maybe_unused]] const char* sampleRateName;
+    [[maybe_unused]] const char* bytesPerSampleName;
+    [[maybe_unused]] const char* channelsName;
     const char* soundBufferSizeName;
     const char* xaBufferSizeName;
     const char* highResolutionModeName;

@@ -5,7 +5,8 @@
 #                              (32-bit Wine only where the machine can execute 32-bit programs)
 #                              and the Linux plug-in's audio test; the pcsxr emulator, a MIPS
 #                              cross compiler, genisoimage, xdotool and Mesa (the host's OpenGL
-#                              GPU plug-in under Xvfb) for the real-host layer
+#                              GPU plug-in under Xvfb) for the real-host layer; clang and its
+#                              runtime for the fuzz targets
 # As root with apt it installs them; otherwise it says what to install and fails.
 set -euo pipefail
 
@@ -15,6 +16,7 @@ if [ "${1:-build}" = test ]; then
     want+=(wine wine64 xvfb pulseaudio pulseaudio-utils imagemagick python3)
     "$(dirname "$0")/can-run-32bit.sh" && want+=(wine32:i386)
     want+=(pcsxr gcc-mipsel-linux-gnu genisoimage xdotool libgl1-mesa-dri)
+    want+=(clang libclang-rt-14-dev)
 fi
 
 missing=()

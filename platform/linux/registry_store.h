@@ -44,6 +44,10 @@ public:
 
     std::mutex mutex;  // guards the store, the write count and the open handles
     int writeCount = 0;
+    // What RegCreateKeyExA and RegQueryValueExA return instead of working, ERROR_SUCCESS for
+    // nothing: a locked-down or damaged registry, armed only by the test simulation (sim.h).
+    LSTATUS createKeyFailure = ERROR_SUCCESS;
+    LSTATUS queryValueFailure = ERROR_SUCCESS;
 
 private:
     std::map<std::string, RegistryKey> keys_;  // by normalised path, without the root

@@ -70,6 +70,10 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REG
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     RegistryStore& store = linux_platform::detail::registryStore();
     std::lock_guard<std::mutex> lock(store.mutex);
+    if (store.createKeyFailure != ERROR_SUCCESS) {
+        *result = nullptr;
+        return store.createKeyFailure;
+    }
     OpenKey parent;
     std::string path;
     const LSTATUS status = resolveSubKey(store, key, subKey, &parent, &path);
@@ -105,6 +109,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD typ
     if (data != nullptr && dataBytes == nullptr) return ERROR_INVALID_PARAMETER;
     RegistryStore& store = linux_platform::detail::registryStore();
     std::lock_guard<std::mutex> lock(store.mutex);
+    if (store.queryValueFailure != ERROR_SUCCESS) return store.queryValueFailure;
     OpenKey open;
     const LSTATUS status = resolve(store, key, &open);
     if (status != ERROR_SUCCESS) return status;

@@ -89,6 +89,10 @@ int registryWriteCount();              // RegSetValueExA calls since the last re
 // points XDG_CONFIG_HOME at a fresh temporary directory, so no test touches the user's own
 // settings; registryReset() also deletes the file there.
 std::string settingsFilePath();
+// Every call of "RegCreateKeyExA" or "RegQueryValueExA" returns `status` (and yields nothing)
+// until it is set back to ERROR_SUCCESS or registryReset(). An unknown name aborts: a misspelt
+// one would silently test nothing.
+void registryFailOperation(const std::string& operation, LSTATUS status);
 
 
 }  // namespace sim

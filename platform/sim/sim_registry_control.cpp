@@ -63,6 +63,21 @@ void registryReset() {
     std::remove(linux_platform::detail::settingsFilePath().c_str());
     store.clear();
     store.writeCount = 0;
+    store.createKeyFailure = ERROR_SUCCESS;
+    store.queryValueFailure = ERROR_SUCCESS;
+}
+
+void registryFailOperation(const std::string& operation, LSTATUS status) {
+    RegistryStore& store = linux_platform::detail::registryStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    if (operation == "RegCreateKeyExA") {
+        store.createKeyFailure = status;
+    } else if (operation == "RegQueryValueExA") {
+        store.queryValueFailure = status;
+    } else {
+        std::fprintf(stderr, "registryFailOperation: unknown operation %s\n", operation.c_str());
+        std::abort();
+    }
 }
 
 std::string settingsFilePath() {

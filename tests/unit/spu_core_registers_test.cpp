@@ -131,6 +131,10 @@ TEST_F(SpuCoreRegisters, TransfersBeforeAnyAddressStayInsideSoundRam) {
 TEST_F(SpuCoreRegisters, CoreRegistersReadTheirOwnValues) {
     write(0xDAE, 0x1234);
     EXPECT_EQ(read(0xDAE), 0x1000);
+    // Bits 11 to 15 are kept, bit 11 included; 0x1234 alone has bit 11 clear.
+    write(0xDAE, 0x0FFF);
+    EXPECT_EQ(read(0xDAE), 0x0800);
+    write(0xDAE, 0x1234);
     EXPECT_EQ(core->shadow(0xDAE), 0x1234);  // the shadow keeps the raw write; reads never touch it
     write(0xDAA, 0x1234);
     EXPECT_EQ(read(0xDAA), 0x1234);

@@ -55,6 +55,18 @@ TEST(VoiceAdpcm, PredictorShiftsWithoutRounding) {
     EXPECT_EQ(two.getHistory1(), two.windowSample(28));
 }
 
+// Filter 3 worked by hand from its pair (98, -55); an encoder round trip shares the table with
+// the decoder and could not tell a wrong coefficient.
+TEST(VoiceAdpcm, Filter3WeightsBothHistories) {
+    SoundRam ram;
+    ram.putBlock(0x10, 0x30, 0);  // filter 3, shift 0, raw samples 0
+    Voice voice = at(ram, 0x10, 1000, 500);
+    voice.decodeBlock();
+    EXPECT_EQ(voice.windowSample(1), 1101);  // (98000 - 27500) >> 6 = 70500 >> 6
+    // (1101 * 98 - 1000 * 55) >> 6 = (107898 - 55000) >> 6 = 52898 >> 6
+    EXPECT_EQ(voice.windowSample(2), 826);
+}
+
 TEST(VoiceAdpcm, Filter4ExceedsSixteenBitsUnclamped) {
     SoundRam ram;
     ram.putBlock(0x10, 0x40, 0, {0x77});

@@ -94,6 +94,39 @@ TEST(VoiceEnvelope, RisingSustainClimbsFromMinusOneAndStopsAtFull) {
     EXPECT_EQ(voice.getPhase(), EnvelopePhase::Sustain);
 }
 
+// Every end of a phase is reached when the accumulator lands exactly on its limit, not only
+// when it passes it.
+TEST(VoiceEnvelope, PhasesEndWhenTheAccumulatorLandsExactlyOnTheLimit) {
+    struct Case {
+        const char* what;
+        EnvelopePhase phase;
+        uint32_t adsr1;
+        uint32_t adsr2;
+        int32_t accumulator;  // one step before the limit
+        int32_t landsOn;
+        EnvelopePhase next;
+    };
+    const Case cases[] = {
+        // Attack rate 127 steps 260: 0xFFFEFB + 260 = 0xFFFFFF.
+        {"attack", EnvelopePhase::Attack, 0x7F00, 0, 0xFFFFFF - 260, 0xFFFFFF,
+         EnvelopePhase::Decay},
+        // Decay rate 0 steps -4095; sustain level 8 gives 8 * 0xFFFFF - 1 = 0x7FFFF7.
+        {"decay", EnvelopePhase::Decay, 0x0008, 0, 0x7FFFF7 + 4095, 0x7FFFF7,
+         EnvelopePhase::Sustain},
+        // Falling sustain rate 126 steps -32.
+        {"sustain", EnvelopePhase::Sustain, 0, 0x5F80, 32, 0, EnvelopePhase::Idle},
+        // Release rate 0 steps -64.
+        {"release", EnvelopePhase::Release, 0, 0x0000, 64, 0, EnvelopePhase::Idle},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Voice voice = inPhase(c.phase, c.adsr1, c.adsr2, c.accumulator);
+        voice.stepEnvelope();
+        EXPECT_EQ(voice.getEnvelopeAccumulator(), c.landsOn);
+        EXPECT_EQ(voice.getPhase(), c.next);
+    }
+}
+
 TEST(VoiceEnvelope, SustainThresholds) {
     struct Case {
         uint32_t level;

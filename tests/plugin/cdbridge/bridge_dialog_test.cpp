@@ -1,4 +1,6 @@
 // The configuration dialog through CD_Configure, driven message by message in the Linux layer.
+#include <dlfcn.h>
+
 #include "bridge_host.h"
 
 namespace bridge_test {
@@ -31,6 +33,8 @@ TEST_F(BridgeDialog, ListsCdromDriversInSearchOrderAndStoresThePick) {
     installDriver("cdr_good", "cdr_good.dll");
     installDriver("cdr_other_kind", "cdr_other_kind.dll");
     installDriver("cdr_no_identity", "cdr_no_identity.dll");
+    installDriver("cdr_no_type", "cdr_no_type.dll");
+    installDriver("cdr_no_version", "cdr_no_version.dll");
     fs::create_directories(driverDir() / "sub.dll");
     HostInfoRecord record = defaultHostRecord();
 
@@ -57,7 +61,8 @@ TEST_F(BridgeDialog, ListsCdromDriversInSearchOrderAndStoresThePick) {
     // drivers' identity was asked, never init or open.
     EXPECT_FALSE(loaded("sub.dll"));
     EXPECT_EQ(driverCalls("cdr_other_kind.dll"), (Items{"attach", "PSEgetLibType", "detach"}));
-    EXPECT_EQ(driverCalls("cdr_no_identity.dll"), (Items{"attach", "detach"}));
+    for (const char* incomplete : {"cdr_no_identity.dll", "cdr_no_type.dll", "cdr_no_version.dll"})
+        EXPECT_EQ(driverCalls(incomplete), (Items{"attach", "detach"})) << incomplete;
     EXPECT_EQ(driverCalls("cdr_good.dll"),
               (Items{"attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "detach"}));
 
@@ -211,6 +216,30 @@ TEST_F(BridgeDialog, ConfigureAndAboutRunTheDriversOwnFunctions) {
     Items minimal = identity;
     minimal.insert(minimal.end(), {"attach", "detach", "attach", "detach"});
     EXPECT_EQ(driverCalls("b_minimal.dll"), minimal);
+}
+
+// Many drivers show their configure or about box without an owner, so our dialog stays enabled
+// and the user can press a button again while the box is open.
+TEST_F(BridgeDialog, ButtonPressedWhileADriversBoxIsOpenLeavesNoLibraryLoaded) {
+    installDriver("cdr_good", "cdr_good.dll");
+    HostInfoRecord record = defaultHostRecord();
+    // The hook lives in the library instance the bridge loads; this reference is taken past
+    // the Linux layer, so it is not among the references counted.
+    void* own = dlopen((driverDir() / "cdr_good.dll").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(own, nullptr);
+    auto setHook = reinterpret_cast<void (*)(void (*)())>(dlsym(own, "FixtureSetBoxHook"));
+    ASSERT_NE(setHook, nullptr);
+    static HWND openDialog = nullptr;
+    runDialog(record, [&](HWND dialog) {
+        openDialog = dialog;
+        setHook([] { sim::dialogClick(openDialog, kAbout); });
+        sim::dialogClick(dialog, kConfigure);
+    });
+    dlclose(own);
+    EXPECT_EQ(sim::librariesHeld(), 0);
+    EXPECT_EQ(driverCalls("cdr_good.dll"),
+              (Items{"attach", "PSEgetLibType", "PSEgetLibVersion", "PSEgetLibName", "CDRconfigure",
+                     "CDRabout", "detach"}));
 }
 
 TEST_F(BridgeDialog, ButtonsDoNothingWhenThePickedLibraryIsGone) {

@@ -1,5 +1,9 @@
 // CD_Open, CD_Close and the calls forwarded to an open driver, through the bridge's exports.
+#include <dlfcn.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 #include "bridge_host.h"
 
@@ -74,6 +78,33 @@ TEST_F(BridgeOpen, OpensReadsAndClosesTheStoredDriver) {
     FreeLibrary(hostModule);
 }
 
+// Windows runs the bridge's entry routine on every thread start, on the new thread, and it
+// rewrites the shared base directory with the bridge's own. Threads start while CD_Open runs
+// (the sound plug-in's, DirectSound's, the host's): the driver path must not take them in.
+TEST_F(BridgeOpen, ThreadStartsDuringOpenDoNotChangeTheDriverPath) {
+    installDriver("cdr_good", "cdr_good.dll");
+    HostInfoRecord record = defaultHostRecord();
+    setStoredName("cdr_good.dll");
+    auto entryRoutine = reinterpret_cast<BOOL (*)(HINSTANCE, DWORD, LPVOID)>(
+        dlsym(reinterpret_cast<void*>(bridgeModule()), "DllMain"));
+    ASSERT_NE(entryRoutine, nullptr);
+
+    std::atomic<bool> stop{false};
+    std::thread threadStarts([&] {
+        while (!stop.load()) entryRoutine(bridgeModule(), DLL_THREAD_ATTACH, nullptr);
+    });
+    int failures = 0;
+    for (int i = 0; i < 2000; ++i) {
+        if (bridge().CD_Open(&record) != 0) ++failures;
+        bridge().CD_Close();
+    }
+    stop.store(true);
+    threadStarts.join();
+    EXPECT_EQ(failures, 0);
+    const std::string expected = windowsPath(hostDir()) + "\\PLUGIN\\PSEMU\\cdr_good.dll";
+    for (const std::string& path : loadedPaths()) ASSERT_EQ(path, expected);
+}
+
 TEST_F(BridgeOpen, TrackQueriesConvertBytesOneToThreeFromBcd) {
     installDriver("cdr_good", "cdr_good.dll");
     HostInfoRecord record = defaultHostRecord();
@@ -123,13 +154,18 @@ TEST_F(BridgeOpen, FailedInitOrOpenUnloadsTheDriver) {
     EXPECT_EQ(driverLog().size(), linesBefore);
 }
 
-TEST_F(BridgeOpen, RefusesADriverThatCannotRead) {
-    installDriver("cdr_no_read", "no_read.dll");
+TEST_F(BridgeOpen, RefusesADriverWithoutInitOpenReadOrBuffer) {
     HostInfoRecord record = defaultHostRecord();
-    setStoredName("no_read.dll");
-    EXPECT_EQ(bridge().CD_Open(&record), -1);
-    // Refused before any of its code runs, and unloaded.
-    EXPECT_EQ(driverCalls("no_read.dll"), (Calls{"attach", "detach"}));
+    for (const char* fixture : {"cdr_no_init", "cdr_no_open", "cdr_no_read", "cdr_no_buffer"}) {
+        const std::string file = std::string(fixture) + ".dll";
+        installDriver(fixture, file);
+        setStoredName(file);
+        EXPECT_EQ(bridge().CD_Open(&record), -1) << fixture;
+        // Refused before any of its code runs, and unloaded.
+        EXPECT_EQ(driverCalls(file), (Calls{"attach", "detach"})) << fixture;
+    }
+    bridge().CD_Close();
+    EXPECT_EQ(driverLog().size(), 8u);  // nothing was open for the close to reach
 }
 
 TEST_F(BridgeOpen, SkipsTheCallsADriverDoesNotExport) {

@@ -243,8 +243,14 @@ TEST_F(FreezeTest, RandomRecordsLoadSafely) {
     auto b = block(0);
     write(0xDB0, 0x7FFF);
     write(0xDB2, 0x7FFF);
+    // Loaded while open: the streaming thread runs beside the loads (the cursor stands still).
+    spu.SPUopen();
+    settle();
     for (int round = 0; round < 40; ++round) {
         for (size_t i = 0; i < kRecordSize; i += 4) putU32(b, i, next());
+        // Voice 0's envelope level in the loaded shadow: a pass must replace it.
+        b[kRegistersAt + 0x0C] = 0xEF;
+        b[kRegistersAt + 0x0D] = 0xBE;
         // Heads: random, or near the limits the chip checks.
         const int32_t heads[][4] = {
             {static_cast<int32_t>(next()), static_cast<int32_t>(next()),
@@ -261,10 +267,14 @@ TEST_F(FreezeTest, RandomRecordsLoadSafely) {
         // The same heads straight through the CD entry point.
         spu.SPUplayADPCMchannel(reinterpret_cast<XaDecodeRecord*>(b.data() + kCdAudioAt));
     }
-    // The chip still works and drains what it was given.
-    spu.SPUopen();
-    settle();
+    // The chip still works: the next pass drains the CD audio the loads replayed (random
+    // samples at full volume, so hardly a frame is silent) and refreshes the loaded shadow.
     advanceAndSettle(4000);
+    const auto buffer = sim::dsoundStreamBufferContents();
+    int sounding = 0;
+    for (uint32_t i = 0; i < 1000; ++i) sounding += sampleAt(buffer, i * 4) != 0 ? 1 : 0;
+    EXPECT_GT(sounding, 900);
+    EXPECT_EQ(read(0xC0C), 0);  // voice 0 never sounded: its own level, 0
     EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);
 }
 

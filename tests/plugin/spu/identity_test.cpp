@@ -89,16 +89,28 @@ TEST_F(IdentityTest, DoNothingEntryPointsLeaveEveryObservableStateAlone) {
     EXPECT_TRUE(sim::messageBoxes().empty());
 }
 
-TEST_F(IdentityTest, DoNothingEntryPointsWorkBeforeInitAndAfterShutdown) {
-    spu.SPUputOne(1, 2);
-    spu.SPUplaySample(1);
-    spu.SPUplaySector();
-    EXPECT_EQ(spu.SPUgetOne(7), 0);
-    spu.SPUinit();
-    spu.SPUshutdown();
-    spu.SPUsetPitch(1, 2);
-    spu.SPUstopChannels2(3);
-    EXPECT_EQ(spu.SPUgetOne(7), 0);
+// Before SPUinit and after SPUshutdown there is no lock and no core: the do-nothing entry
+// points and the two callback registrations reach nothing, and the next SPUinit starts clean.
+TEST_F(IdentityTest, DoNothingEntryPointsAndRegistrationsWorkBeforeInitAndAfterShutdown) {
+    for (int round = 0; round < 2; ++round) {
+        spu.SPUputOne(0x1F801C04, 0x1000);
+        spu.SPUplaySample(1);
+        spu.SPUplaySector();
+        spu.SPUsetPitch(0, 0x2000);
+        spu.SPUstartChannels1(0xFFFF);
+        spu.SPUstopChannels2(3);
+        spu.SPUregisterCallback(0xDEADBEEF);
+        spu.SPUregisterCDDAVolume(0xCAFEF00D);
+        EXPECT_EQ(spu.SPUgetOne(7), 0);
+        EXPECT_EQ(sim::dsoundStats().directSoundCreateCalls, 0);
+        EXPECT_TRUE(sim::threadsCreated().empty());
+        EXPECT_TRUE(sim::messageBoxes().empty());
+        spu.SPUinit();
+        EXPECT_EQ(read(0xC04), 0);
+        EXPECT_EQ(read(0xD88), 0);
+        EXPECT_EQ(read(0xDA6), 0xFFFF);  // a fresh core, untouched by the calls above
+        spu.SPUshutdown();
+    }
 }
 
 }  // namespace

@@ -40,10 +40,28 @@ TEST_F(SettingsTest, FirstInitWritesTheThreeDefaultsAsDwordsAndNothingElse) {
     EXPECT_EQ(sim::registryWriteCount(), 3);
 }
 
-// The streaming buffer's size shows what "SoundBufferSize" the plug-in settled on.
-uint32_t streamBytesWith(SpuPlugin& spu, const std::vector<uint8_t>* raw, DWORD type) {
+// The streaming buffer's size shows what "SoundBufferSize" the plug-in settled on. Values are
+// raw registry contents (type, bytes); a null pointer leaves the value out.
+struct RawValue {
+    DWORD type;
+    std::vector<uint8_t> bytes;
+};
+
+std::vector<uint8_t> dwordBytes(uint32_t v) {
+    std::vector<uint8_t> b(4);
+    std::memcpy(b.data(), &v, 4);
+    return b;
+}
+
+RawValue dword(uint32_t v) { return {REG_DWORD, dwordBytes(v)}; }
+
+uint32_t streamBytesWith(SpuPlugin& spu, const RawValue* size, const RawValue* highResolution) {
     sim::registryReset();
-    if (raw != nullptr) sim::registrySetValue(kKey, "SoundBufferSize", type, *raw);
+    if (size != nullptr) sim::registrySetValue(kKey, "SoundBufferSize", size->type, size->bytes);
+    if (highResolution != nullptr) {
+        sim::registrySetValue(kKey, "HighResolutionMode", highResolution->type,
+                                  highResolution->bytes);
+    }
     spu.SPUinit();
     spu.SPUopen();
     const uint32_t bytes = sim::dsoundStats().streamBufferBytes;
@@ -52,32 +70,44 @@ uint32_t streamBytesWith(SpuPlugin& spu, const std::vector<uint8_t>* raw, DWORD 
     return bytes;
 }
 
-std::vector<uint8_t> dwordBytes(uint32_t v) {
-    std::vector<uint8_t> b(4);
-    std::memcpy(b.data(), &v, 4);
-    return b;
-}
-
-TEST_F(SettingsTest, SoundBufferSizeInRangeIsUsedOutOfRangeFallsBackToEight) {
-    auto one = dwordBytes(1), sixteen = dwordBytes(16), top = dwordBytes(1024);
-    EXPECT_EQ(streamBytesWith(spu, &one, REG_DWORD), 1024u);
-    EXPECT_EQ(streamBytesWith(spu, &sixteen, REG_DWORD), 16384u);
-    EXPECT_EQ(streamBytesWith(spu, &top, REG_DWORD), 1024u * 1024u);
+TEST_F(SettingsTest, SoundBufferSizeHasAFloorAndOutOfRangeFallsBackToEight) {
+    const RawValue highRes = dword(1), otherRes = dword(2);
+    const RawValue one = dword(1), two = dword(2), three = dword(3), seven = dword(7),
+                   sixteen = dword(16), top = dword(1024);
+    // The floor: 8 KiB at the default timer resolution, 2 KiB with the 1 ms resolution.
+    EXPECT_EQ(streamBytesWith(spu, &one, nullptr), 8192u);
+    EXPECT_EQ(streamBytesWith(spu, &seven, nullptr), 8192u);
+    EXPECT_EQ(streamBytesWith(spu, &two, &otherRes), 8192u);
+    EXPECT_EQ(streamBytesWith(spu, &one, &highRes), 2048u);
+    EXPECT_EQ(streamBytesWith(spu, &three, &highRes), 3072u);
+    EXPECT_EQ(streamBytesWith(spu, &sixteen, nullptr), 16384u);
+    EXPECT_EQ(streamBytesWith(spu, &top, nullptr), 1024u * 1024u);
     for (uint32_t bad : {0u, 1025u, 0x80000000u, 0xFFFFFFFFu}) {
-        auto raw = dwordBytes(bad);
-        EXPECT_EQ(streamBytesWith(spu, &raw, REG_DWORD), kDefaultBufferBytes) << bad;
-        // The refused value stays as the user left it.
+        const RawValue raw = dword(bad);
+        EXPECT_EQ(streamBytesWith(spu, &raw, &highRes), kDefaultBufferBytes) << bad;
+        // Neither a refused value nor one raised to the floor is written back.
         DWORD type = 0;
         EXPECT_EQ(storedDword("SoundBufferSize", &type), bad);
     }
+    EXPECT_EQ(streamBytesWith(spu, &one, nullptr), 8192u);
+    DWORD type = 0;
+    EXPECT_EQ(storedDword("SoundBufferSize", &type), 1u);
 }
 
-TEST_F(SettingsTest, ValueMissingOrNotFourBytesFallsBackToTheDefault) {
-    EXPECT_EQ(streamBytesWith(spu, nullptr, REG_DWORD), kDefaultBufferBytes);  // new key
-    const std::vector<uint8_t> two = {16, 0};
-    const std::vector<uint8_t> eight = {16, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(streamBytesWith(spu, &two, REG_BINARY), kDefaultBufferBytes);
-    EXPECT_EQ(streamBytesWith(spu, &eight, REG_BINARY), kDefaultBufferBytes);
+TEST_F(SettingsTest, ValueMissingNotADwordOrNotFourBytesFallsBackToTheDefault) {
+    EXPECT_EQ(streamBytesWith(spu, nullptr, nullptr), kDefaultBufferBytes);  // new key
+    const RawValue sixteenAsBinary = {REG_BINARY, dwordBytes(16)};
+    const RawValue twoBytes = {REG_DWORD, {16, 0}};
+    const RawValue eightBytes = {REG_DWORD, {16, 0, 0, 0, 0, 0, 0, 0}};
+    for (const RawValue* raw : {&sixteenAsBinary, &twoBytes, &eightBytes}) {
+        EXPECT_EQ(streamBytesWith(spu, raw, nullptr), kDefaultBufferBytes);
+    }
+    // "HighResolutionMode" 1 lowers the floor to 2 KiB, but only as a 4-byte REG_DWORD.
+    const RawValue two = dword(2);
+    const RawValue highResAsBinary = {REG_BINARY, dwordBytes(1)};
+    const RawValue highResShort = {REG_DWORD, {1, 0}};
+    EXPECT_EQ(streamBytesWith(spu, &two, &highResAsBinary), 8192u);
+    EXPECT_EQ(streamBytesWith(spu, &two, &highResShort), 8192u);
     // Key present, value missing.
     sim::registryReset();
     sim::registrySetDword(kKey, "XABufferSize", 32);
@@ -110,6 +140,67 @@ TEST_F(SettingsTest, HandEditedSettingsFileTakesEffectAtTheNextInit) {
     EXPECT_EQ(text, "SoundBufferSize=sixteen\n");
 }
 
+// A key that cannot be opened or values that cannot be read: the defaults, whatever is stored.
+TEST_F(SettingsTest, UnopenableKeyOrUnreadableValuesGiveTheDefaults) {
+    for (const char* operation : {"RegCreateKeyExA", "RegQueryValueExA"}) {
+        sim::registryReset();
+        sim::registrySetDword(kKey, "SoundBufferSize", 16);
+        sim::registrySetDword(kKey, "XABufferSize", 1);
+        sim::registrySetDword(kKey, "HighResolutionMode", 1);
+        sim::registryFailOperation(operation, ERROR_ACCESS_DENIED);
+        sim::timerReset();
+        spu.SPUinit();
+        spu.SPUopen();
+        ASSERT_TRUE(sim::dsoundWaitForPasses(2));
+        EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes) << operation;
+        EXPECT_EQ(sim::timeBeginPeriodCalls(), 0) << operation;
+        // The default ring holds a whole 2000-frame block; a 1 KiB ring would keep 255.
+        feedCdRamp(1000, 2000);
+        advanceAndSettle(2000 * 4);
+        EXPECT_EQ(sampleAt(sim::dsoundStreamBufferContents(), 1999 * 4), 999 + 1999);
+        spu.SPUclose();
+        spu.SPUshutdown();
+    }
+}
+
+// A pass at the default timer resolution comes about every 15.6 ms: 2756 bytes of playback.
+// A 1 KiB buffer would wrap between passes and the chip would make 177 frames where the device
+// played 689; at the floor every byte played is one frame made.
+TEST_F(SettingsTest, SmallStoredBufferStillMakesOneFramePerFourBytesPlayed) {
+    sim::registrySetDword(kKey, "SoundBufferSize", 1);
+    spu.SPUinit();
+    feedCdRamp(1000, 8000);  // frame k comes out as 999 + k
+    spu.SPUopen();
+    settle();
+    const uint32_t bufferBytes = sim::dsoundStats().streamBufferBytes;
+    uint32_t played = 0;
+    for (int pass = 0; pass < 5; ++pass) {
+        advanceAndSettle(2756);
+        played += 2756;
+        // The frame just behind the cursor is the last one the device played.
+        const uint32_t lastFrame = played / 4 - 1;
+        const auto buffer = sim::dsoundStreamBufferContents();
+        EXPECT_EQ(sampleAt(buffer, (lastFrame * 4) % bufferBytes), 999 + lastFrame) << pass;
+    }
+}
+
+// Settings are read at SPUinit and SPUconfigure only; the stream size is used at SPUopen.
+TEST_F(SettingsTest, ConfigureReloadTakesEffectAtTheNextOpen) {
+    sim::registrySetDword(kKey, "SoundBufferSize", 16);
+    spu.SPUinit();
+    const auto openedBytes = [&] {
+        spu.SPUopen();
+        const uint32_t bytes = sim::dsoundStats().streamBufferBytes;
+        spu.SPUclose();
+        return bytes;
+    };
+    EXPECT_EQ(openedBytes(), 16384u);
+    sim::registrySetDword(kKey, "SoundBufferSize", 32);
+    EXPECT_EQ(openedBytes(), 16384u);  // edited, not yet reloaded
+    EXPECT_EQ(spu.SPUconfigure(), 0);
+    EXPECT_EQ(openedBytes(), 32768u);
+}
+
 TEST_F(SettingsTest, WaveFormatInTheRegistryChangesNothing) {
     sim::registrySetDword(kKey, "WaveFormatSampleRate", 22050);
     sim::registrySetDword(kKey, "WaveFormatChannels", 1);
@@ -127,9 +218,9 @@ TEST_F(SettingsTest, WaveFormatInTheRegistryChangesNothing) {
 class XaRingTest : public SpuPluginTest {
 protected:
     // Feeds a ramp of 8000 frames and counts how many of them come out, in order.
-    int framesHeldWith(uint32_t xaBufferSize) {
+    int framesHeldWith(const RawValue& xaBufferSize) {
         sim::registryReset();
-        sim::registrySetDword(kKey, "XABufferSize", xaBufferSize);
+        sim::registrySetValue(kKey, "XABufferSize", xaBufferSize.type, xaBufferSize.bytes);
         spu.SPUinit();
         feedCdRamp(1000, 8000);
         spu.SPUopen();
@@ -153,10 +244,14 @@ protected:
 };
 
 TEST_F(XaRingTest, RingSizeComesFromTheSettingsAtInit) {
-    EXPECT_EQ(framesHeldWith(1), 255);     // 512 samples: 256 frames, one kept free
-    EXPECT_EQ(framesHeldWith(8), 2047);    // 4096 samples
-    EXPECT_EQ(framesHeldWith(0), 8000);    // refused: default 32 KiB holds all 8000 fed
-    EXPECT_EQ(framesHeldWith(2000), 8000);
+    EXPECT_EQ(framesHeldWith(dword(1)), 255);   // 512 samples: 256 frames, one kept free
+    EXPECT_EQ(framesHeldWith(dword(8)), 2047);  // 4096 samples
+    // Refused, so the default 32 KiB holds all 8000 fed: out of range, not a REG_DWORD, not
+    // four bytes.
+    EXPECT_EQ(framesHeldWith(dword(0)), 8000);
+    EXPECT_EQ(framesHeldWith(dword(2000)), 8000);
+    EXPECT_EQ(framesHeldWith({REG_BINARY, dwordBytes(1)}), 8000);
+    EXPECT_EQ(framesHeldWith({REG_DWORD, {1, 0}}), 8000);
 }
 
 }  // namespace

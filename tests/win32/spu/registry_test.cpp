@@ -76,13 +76,8 @@ TEST_F(SpuRegistry, ZeroBufferSizesPlayWithTheDefaultsAndStayAsWritten) {
     ASSERT_EQ(spu->SPUinit(), 0);
     ASSERT_EQ(spu->SPUopen(hostWindow()), 0);
     EXPECT_TRUE(framesMadeWithin(spu, 3000)) << "no frames were made with SoundBufferSize 0";
-    // A CD block into the ring built from the fallback size.
-    static XaDecodeRecord block = {};
-    block.frequency = 44100;
-    block.bits = 16;
-    block.stereo = 0;
-    block.sampleCount = 100;
-    spu->SPUplayADPCMchannel(&block);
+    // That the CD ring falls back to 32 KiB is checked natively (XaRingTest), where the
+    // streaming buffer's contents can be read; here nothing would show what a block did.
     EXPECT_EQ(spu->SPUclose(), 0);
     EXPECT_EQ(spu->SPUshutdown(), 0);
     expectDword("SoundBufferSize", 0);
