@@ -96,14 +96,14 @@ void nothingExports(SpuPlugin& spu, FuzzInput& in) {
 void resetAll(SpuPlugin& spu) {
     spu.SPUclose();
     spu.SPUshutdown();
-    resetStandin();
+    resetSimulation();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (!SpuPlugin::get().missing.empty()) std::abort();
-    resetStandin();
+    resetSimulation();
     return 0;
 }
 
