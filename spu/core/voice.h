@@ -70,6 +70,12 @@ public:
     // one contribution to the accumulator. An idle voice only clears its active flag.
     void renderSample(MixAccumulator& mix);
 
+    // `frames` output steps in a row, each adding its contribution (narrowed to 16 bits) to
+    // sumLeft[i] and sumRight[i]. The same steps as renderSample, frame for frame: between two
+    // events (block end, envelope phase change, sweep reaching its bound) the steps are
+    // straight-line arithmetic and run as one quiet run; at an event one exact step runs.
+    void renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
+
     // The steps renderSample is made of; public so that tests can drive them one by one.
     void decodeBlock();
     void processBlockFlags();
@@ -119,6 +125,29 @@ public:
     void setNeedsDecodeForTest(bool v) { needsDecode = v; }
 
 private:
+    // Longest quiet run rendered at once: bounds the scratch of interpolated samples.
+    static constexpr int32_t kMaxQuietRun = 256;
+
+    // What stays fixed over a quiet run: each per-step increment. A side or an envelope that
+    // is held (fixed volume, a sweep resting at its bound, a sustain at full) moves by 0.
+    struct QuietRun {
+        int32_t frames;
+        int32_t volumeStepLeft;
+        int32_t volumeStepRight;
+        int32_t envelopeStep;
+    };
+
+    // One exact output step of a sounding voice, added to the two sums (voice_output.cpp).
+    void renderStep(int32_t& sumLeft, int32_t& sumRight);
+    // How many steps from now, at most `limit`, contain no event (voice_quiet_run.cpp).
+    QuietRun findQuietRun(int32_t limit) const;
+    void renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& run);
+    // The envelope's and one volume side's share of that: steps without a phase change or a
+    // clamp, and the increment they move by (voice_envelope.cpp, voice_output.cpp).
+    int32_t envelopeQuietSteps(int32_t limit, int32_t& step) const;
+    static int32_t volumeQuietSteps(int32_t sweep, int32_t sweepRate, int32_t decrease,
+                                    int32_t current, int32_t limit, int32_t& step);
+
     const uint8_t* soundRam = nullptr;  // the core's 512 KiB, not owned; never written
     int32_t irqAddress = 0;             // stored only; no interrupt is raised
 

@@ -1,4 +1,6 @@
 // ADPCM block decoding and the block flags that chain, loop and end a voice's sample data.
+#include <cstring>
+
 #include "fixed_point.h"
 #include "voice.h"
 
@@ -51,7 +53,12 @@ inline int32_t nextBlock(int32_t address) {
 
 void Voice::decodeBlock() {
     uint8_t block[kBlockBytes];
-    for (int i = 0; i < kBlockBytes; ++i) block[i] = blockByte(soundRam, blockAddress, i);
+    const uint32_t first = static_cast<uint32_t>(blockAddress) * 8u;
+    if (soundRam != nullptr && first + kBlockBytes <= kSoundRamMask + 1) {
+        std::memcpy(block, soundRam + first, kBlockBytes);  // the usual case: no wrap
+    } else {
+        for (int i = 0; i < kBlockBytes; ++i) block[i] = blockByte(soundRam, blockAddress, i);
+    }
 
     const int shift = extractBits(block[kHeaderByte], kShiftLo, kShiftHi);
     int filter = extractBits(block[kHeaderByte], kFilterLo, kFilterHi);
@@ -65,20 +72,27 @@ void Voice::decodeBlock() {
     // the boundary.
     sampleWindow[0] = sampleWindow[kSamplesPerBlock];
 
+    // The nibbles do not depend on the history: expand them first, then run the predictor,
+    // whose chain from one sample to the next is the only serial part of a decode.
+    int32_t raw[kSamplesPerBlock];
     for (int i = 0; i < kSamplesPerBlock; ++i) {
         const uint32_t byte = block[kDataByte + i / 2];
         const uint32_t nibble = (i & 1) == 0 ? (byte & 0x0Fu) : (byte >> 4);
-        const int32_t raw = shiftRightArithmetic(signedNibble(nibble) * kNibbleScale, shift);
+        raw[i] = shiftRightArithmetic(signedNibble(nibble) * kNibbleScale, shift);
+    }
+    int32_t h1 = history1;
+    int32_t h2 = history2;
+    for (int i = 0; i < kSamplesPerBlock; ++i) {
         // No rounding and no clamp: the hardware keeps the full predictor result, and so
         // does the history that the next block is predicted from.
-        const int32_t prediction =
-            wrappingAdd32(wrappingMul32(history1, f0), wrappingMul32(history2, f1));
-        const int32_t sample =
-            wrappingAdd32(raw, shiftRightArithmetic(prediction, kPredictorShift));
-        history2 = history1;
-        history1 = sample;
+        const int32_t prediction = wrappingAdd32(wrappingMul32(h1, f0), wrappingMul32(h2, f1));
+        const int32_t sample = wrappingAdd32(raw[i], shiftRightArithmetic(prediction, kPredictorShift));
+        h2 = h1;
+        h1 = sample;
         sampleWindow[i + 1] = sample;
     }
+    history1 = h1;
+    history2 = h2;
 }
 
 void Voice::processBlockFlags() {
