@@ -64,6 +64,20 @@ void SpuCore::renderChunk(int32_t frames) {
         chunkLeft[i] = 0;
         chunkRight[i] = 0;
     }
+    // The blocks every voice will decode in this chunk, decoded side by side first.
+    int32_t rounds = 0;
+    for (Voice& v : voices) {
+        const int32_t planned = v.planDecodes(frames);
+        if (planned > rounds) rounds = planned;
+    }
+    for (int32_t round = 0; round < rounds; ++round) {
+        adpcm::Lane lanes[kVoiceCount];
+        int32_t count = 0;
+        for (Voice& v : voices) {
+            if (v.plannedBlocks() > round) lanes[count++] = v.planLane(round);
+        }
+        adpcm::decodeLanes(lanes, count);
+    }
     for (Voice& v : voices) v.renderSpan(chunkLeft, chunkRight, frames);
     cdStream.mixSpan(chunkLeft, chunkRight, frames);
 }

@@ -66,7 +66,7 @@ class SpuCore {
     // Frames are mixed in chunks: every voice renders the whole chunk into these 32-bit sums,
     // then the CD stream, then the clamp. The sums are exact, so the order of contributions
     // does not change a frame; chunking bounds the scratch without any allocation.
-    static constexpr int32_t kChunkFrames = 256;
+    static constexpr int32_t kChunkFrames = 128;
     void renderChunk(int32_t frames);
     int32_t chunkLeft[kChunkFrames] = {};
     int32_t chunkRight[kChunkFrames] = {};

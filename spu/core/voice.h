@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "adpcm_lanes.h"
+
 class MixAccumulator;
 
 // Prediction coefficients of one ADPCM block filter, in 1/64: f0 weighs the last decoded
@@ -76,6 +78,14 @@ public:
     // straight-line arithmetic and run as one quiet run; at an event one exact step runs.
     void renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
 
+    // Decoding ahead (voice_decode_plan.cpp): before a span of `frames` the voice lists the
+    // blocks it will decode in it (at most kMaxPlannedBlocks); the caller decodes planned
+    // block i of every voice side by side through planLane(i). The next renderSpan takes them
+    // in order and drops what it did not use.
+    int32_t planDecodes(int32_t frames);
+    int32_t plannedBlocks() const { return planCount; }
+    adpcm::Lane planLane(int32_t index);
+
     // The steps renderSample is made of; public so that tests can drive them one by one.
     void decodeBlock();
     void processBlockFlags();
@@ -125,9 +135,6 @@ public:
     void setNeedsDecodeForTest(bool v) { needsDecode = v; }
 
 private:
-    // Longest quiet run rendered at once: bounds the scratch of interpolated samples.
-    static constexpr int32_t kMaxQuietRun = 256;
-
     // What stays fixed over a quiet run: each per-step increment. A side or an envelope that
     // is held (fixed volume, a sweep resting at its bound, a sustain at full) moves by 0.
     struct QuietRun {
@@ -135,7 +142,18 @@ private:
         int32_t volumeStepLeft;
         int32_t volumeStepRight;
         int32_t envelopeStep;
+        int32_t blocksAhead;  // planned blocks the run may play into
     };
+
+    static constexpr int32_t kMaxPlannedBlocks = 12;  // enough for a chunk up to pitch 0x2A00
+
+    // The next planned block into the window, if it is the one at blockAddress.
+    bool takePlannedBlock();
+    // Planned blocks from the next one on that a quiet run may play into.
+    int32_t continuingBlocks() const;
+    // After a quiet run that played into `crossed` planned blocks: the state the block ends
+    // in it would have left (addresses, window, history, counter inside the block).
+    void settleCrossedBlocks(int32_t crossed);
 
     // One exact output step of a sounding voice, added to the two sums (voice_output.cpp).
     void renderStep(int32_t& sumLeft, int32_t& sumRight);
@@ -197,4 +215,13 @@ private:
     int32_t envelopeStep = 0;           // added per output sample
     int32_t history1 = 0;               // last decoded sample (predictor state)
     int32_t history2 = 0;               // the one before
+
+    // Blocks decoded ahead for the current span; valid only inside it.
+    int32_t planCount = 0;
+    int32_t planNext = 0;               // the next one renderStep takes
+    int32_t plannedAddress[kMaxPlannedBlocks] = {};
+    int32_t plannedLoop[kMaxPlannedBlocks] = {};  // the loop address once the block is reached
+    // Reached by a block end that keeps the voice sounding: a quiet run may play on into it.
+    bool plannedContinues[kMaxPlannedBlocks] = {};
+    int32_t plannedSamples[kMaxPlannedBlocks][kSamplesPerBlock] = {};
 };

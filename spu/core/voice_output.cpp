@@ -63,7 +63,7 @@ void Voice::renderStep(int32_t& sumLeft, int32_t& sumRight) {
     // envelope step zeroes the level, so the voice adds 0, and the block the flags pointed
     // at is decoded so that the history a later key on keeps has moved on by it.
     if (needsDecode) {
-        decodeBlock();
+        if (!takePlannedBlock()) decodeBlock();
         needsDecode = false;
     }
     stepVolume();
@@ -81,7 +81,7 @@ void Voice::renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
         // An idle voice adds nothing and stands still for the rest of the span.
         if (phase == EnvelopePhase::Idle) {
             activeFlag = 0;
-            return;
+            break;
         }
         activeFlag = 1;
         const QuietRun run = findQuietRun(frames - done);
@@ -93,6 +93,7 @@ void Voice::renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
             done += run.frames;
         }
     }
+    planCount = 0;  // blocks decoded ahead are only valid inside the span they were made for
 }
 
 void Voice::renderSample(MixAccumulator& mix) {

@@ -1,0 +1,105 @@
+#include "adpcm_lanes.h"
+
+#include <cstring>
+
+#include "cpu_features.h"
+#include "fixed_point.h"
+#include "voice.h"
+
+namespace adpcm {
+namespace {
+
+// Block header (byte 0).
+constexpr int kShiftLo = 0;
+constexpr int kShiftHi = 3;
+constexpr int kFilterLo = 4;
+constexpr int kFilterHi = 7;
+constexpr int kHeaderByte = 0;
+constexpr int kDataByte = 2;  // 14 bytes, two samples each, low nibble first
+
+constexpr int kNibbleShift = 16;    // from the top 4 bits of 32 to the top 4 bits of 16
+constexpr int kPredictorShift = 6;  // filter weights are in 1/64
+
+SPU_KERNEL void decodeLanesKernel(Lane* lanes, int32_t count) {
+    // Lane-major scratch: sample i of every lane side by side, so that each predictor step
+    // below is one loop across the lanes, which the compiler vectorises.
+    int32_t raw[kSamplesPerBlock][kMaxLanes];
+    int32_t out[kSamplesPerBlock][kMaxLanes];
+    int32_t f0[kMaxLanes];
+    int32_t f1[kMaxLanes];
+    int32_t h1[kMaxLanes];
+    int32_t h2[kMaxLanes];
+    for (int32_t l = 0; l < count; ++l) {
+        const uint8_t* block = lanes[l].block;
+        const int shift = extractBits(block[kHeaderByte], kShiftLo, kShiftHi);
+        int filter = extractBits(block[kHeaderByte], kFilterLo, kFilterHi);
+        // Headers can name filters 5..15, which the chip has no coefficients for; such blocks
+        // decode as filter 0 (raw samples, no prediction) rather than reading past the table.
+        if (filter >= kAdpcmFilterCount) filter = 0;
+        f0[l] = AdpcmFilterTable[filter].f0;
+        f1[l] = AdpcmFilterTable[filter].f1;
+        h1[l] = lanes[l].history1;
+        h2[l] = lanes[l].history2;
+        // The nibbles do not depend on the history. A nibble in the top 4 bits of 32, shifted
+        // down arithmetically by 16 + shift, is the signed nibble * 4096 >> shift.
+        for (int j = 0; j < kSamplesPerBlock / 2; ++j) {
+            const uint32_t byte = block[kDataByte + j];
+            raw[2 * j][l] = shiftRightArithmetic(static_cast<int32_t>(byte << 28), kNibbleShift + shift);
+            raw[2 * j + 1][l] =
+                shiftRightArithmetic(static_cast<int32_t>((byte & 0xF0u) << 24), kNibbleShift + shift);
+        }
+    }
+    for (int i = 0; i < kSamplesPerBlock; ++i) {
+        for (int32_t l = 0; l < count; ++l) {
+            // No rounding and no clamp: the hardware keeps the full predictor result, and so
+            // does the history that the next block is predicted from.
+            const int32_t prediction =
+                wrappingAdd32(wrappingMul32(h1[l], f0[l]), wrappingMul32(h2[l], f1[l]));
+            const int32_t sample =
+                wrappingAdd32(raw[i][l], shiftRightArithmetic(prediction, kPredictorShift));
+            h2[l] = h1[l];
+            h1[l] = sample;
+            out[i][l] = sample;
+        }
+    }
+    for (int32_t l = 0; l < count; ++l) {
+        int32_t* samples = lanes[l].samples;
+        for (int i = 0; i < kSamplesPerBlock; ++i) samples[i] = out[i][l];
+        lanes[l].history1 = h1[l];
+        lanes[l].history2 = h2[l];
+    }
+}
+
+void decodeLanesBaseline(Lane* lanes, int32_t count) {
+    decodeLanesKernel(lanes, count);
+}
+
+#if SPU_HAVE_AVX2_PATH
+SPU_TARGET_AVX2 void decodeLanesAvx2(Lane* lanes, int32_t count) {
+    decodeLanesKernel(lanes, count);
+}
+#endif
+
+}  // namespace
+
+void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
+    const uint32_t first = static_cast<uint32_t>(blockAddress) * 8u;
+    if (ram != nullptr && first + kBlockBytes <= kSoundRamMask + 1) {
+        std::memcpy(block, ram + first, kBlockBytes);  // the usual case: no wrap
+        return;
+    }
+    for (int i = 0; i < kBlockBytes; ++i) block[i] = ramByte(ram, blockAddress, i);
+}
+
+void decodeLanes(Lane* lanes, int32_t count) {
+    if (count > kMaxLanes) count = kMaxLanes;
+#if SPU_HAVE_AVX2_PATH
+    if (cpuHasAvx2()) {
+        decodeLanesAvx2(lanes, count);
+        return;
+    }
+#endif
+    decodeLanesBaseline(lanes, count);
+}
+
+}  // namespace adpcm
