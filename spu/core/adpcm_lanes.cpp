@@ -17,49 +17,58 @@ constexpr int kFilterHi = 7;
 constexpr int kHeaderByte = 0;
 constexpr int kDataByte = 2;  // 14 bytes, two samples each, low nibble first
 
+constexpr int kDataBytes = 14;
+constexpr int32_t kGroup = 8;  // lanes per vector step: one AVX2 register, two SSE2 ones
+static_assert(kMaxLanes % kGroup == 0, "whole groups fit the scratch");
 constexpr int kNibbleShift = 16;    // from the top 4 bits of 32 to the top 4 bits of 16
 constexpr int kPredictorShift = 6;  // filter weights are in 1/64
 
 SPU_KERNEL void decodeLanesKernel(Lane* lanes, int32_t count) {
-    // Lane-major scratch: sample i of every lane side by side, so that each predictor step
-    // below is one loop across the lanes, which the compiler vectorises.
-    int32_t raw[kSamplesPerBlock][kMaxLanes];
+    // Lane-major scratch: byte j (sample i) of every lane side by side, so that each
+    // predictor step is one loop across the lanes, which the compiler vectorises. Lanes go
+    // in groups of kGroup; the unused lanes of the last group decode silence.
+    const int32_t padded = (count + kGroup - 1) / kGroup * kGroup;
+    uint32_t data[kDataBytes][kMaxLanes];
     int32_t out[kSamplesPerBlock][kMaxLanes];
+    int32_t shift[kMaxLanes];
     int32_t f0[kMaxLanes];
     int32_t f1[kMaxLanes];
     int32_t h1[kMaxLanes];
     int32_t h2[kMaxLanes];
-    for (int32_t l = 0; l < count; ++l) {
-        const uint8_t* block = lanes[l].block;
-        const int shift = extractBits(block[kHeaderByte], kShiftLo, kShiftHi);
+    for (int32_t l = 0; l < padded; ++l) {
+        uint8_t none[kBlockBytes] = {};
+        const uint8_t* block = l < count ? lanes[l].block : none;
+        shift[l] = extractBits(block[kHeaderByte], kShiftLo, kShiftHi);
         int filter = extractBits(block[kHeaderByte], kFilterLo, kFilterHi);
         // Headers can name filters 5..15, which the chip has no coefficients for; such blocks
         // decode as filter 0 (raw samples, no prediction) rather than reading past the table.
         if (filter >= kAdpcmFilterCount) filter = 0;
         f0[l] = AdpcmFilterTable[filter].f0;
         f1[l] = AdpcmFilterTable[filter].f1;
-        h1[l] = lanes[l].history1;
-        h2[l] = lanes[l].history2;
-        // The nibbles do not depend on the history. A nibble in the top 4 bits of 32, shifted
-        // down arithmetically by 16 + shift, is the signed nibble * 4096 >> shift.
-        for (int j = 0; j < kSamplesPerBlock / 2; ++j) {
-            const uint32_t byte = block[kDataByte + j];
-            raw[2 * j][l] = shiftRightArithmetic(static_cast<int32_t>(byte << 28), kNibbleShift + shift);
-            raw[2 * j + 1][l] =
-                shiftRightArithmetic(static_cast<int32_t>((byte & 0xF0u) << 24), kNibbleShift + shift);
-        }
+        h1[l] = l < count ? lanes[l].history1 : 0;
+        h2[l] = l < count ? lanes[l].history2 : 0;
+        for (int j = 0; j < kDataBytes; ++j) data[j][l] = block[kDataByte + j];
     }
     for (int i = 0; i < kSamplesPerBlock; ++i) {
-        for (int32_t l = 0; l < count; ++l) {
-            // No rounding and no clamp: the hardware keeps the full predictor result, and so
-            // does the history that the next block is predicted from.
-            const int32_t prediction =
-                wrappingAdd32(wrappingMul32(h1[l], f0[l]), wrappingMul32(h2[l], f1[l]));
-            const int32_t sample =
-                wrappingAdd32(raw[i][l], shiftRightArithmetic(prediction, kPredictorShift));
-            h2[l] = h1[l];
-            h1[l] = sample;
-            out[i][l] = sample;
+        // Low nibble first. A nibble in the top 4 bits of 32, shifted down arithmetically by
+        // 16 + shift, is the signed nibble * 4096 >> shift.
+        const uint32_t nibbleMask = (i & 1) == 0 ? 0x0Fu : 0xF0u;
+        const int toTop = (i & 1) == 0 ? 28 : 24;
+        for (int32_t base = 0; base < padded; base += kGroup) {
+            for (int32_t l = base; l < base + kGroup; ++l) {
+                const int32_t raw = shiftRightArithmetic(
+                    static_cast<int32_t>((data[i / 2][l] & nibbleMask) << toTop),
+                    kNibbleShift + shift[l]);
+                // No rounding and no clamp: the hardware keeps the full predictor result, and
+                // so does the history that the next block is predicted from.
+                const int32_t prediction =
+                    wrappingAdd32(wrappingMul32(h1[l], f0[l]), wrappingMul32(h2[l], f1[l]));
+                const int32_t sample =
+                    wrappingAdd32(raw, shiftRightArithmetic(prediction, kPredictorShift));
+                h2[l] = h1[l];
+                h1[l] = sample;
+                out[i][l] = sample;
+            }
         }
     }
     for (int32_t l = 0; l < count; ++l) {
