@@ -74,7 +74,7 @@ void SpuCore::renderChunk(int32_t frames) {
         adpcm::Lane lanes[kVoiceCount];
         int32_t count = 0;
         for (Voice& v : voices) {
-            if (v.plannedBlocks() > round) lanes[count++] = v.planLane(round);
+            if (v.plannedBlocks() > round) v.planLane(round, lanes[count++]);
         }
         adpcm::decodeLanes(lanes, count);
     }

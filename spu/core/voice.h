@@ -84,7 +84,7 @@ public:
     // in order and drops what it did not use.
     int32_t planDecodes(int32_t frames);
     int32_t plannedBlocks() const { return planCount; }
-    adpcm::Lane planLane(int32_t index);
+    void planLane(int32_t index, adpcm::Lane& lane);
 
     // The steps renderSample is made of; public so that tests can drive them one by one.
     void decodeBlock();

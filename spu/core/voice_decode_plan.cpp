@@ -9,14 +9,12 @@
 #include "adpcm_lanes.h"
 #include "voice.h"
 
-adpcm::Lane Voice::planLane(int32_t index) {
-    adpcm::Lane lane;
+void Voice::planLane(int32_t index, adpcm::Lane& lane) {
     adpcm::readBlock(soundRam, plannedAddress[index], lane.block);
     // Block 0 continues the voice's own history, every later one the block planned before it.
     lane.history1 = index == 0 ? history1 : plannedSamples[index - 1][kSamplesPerBlock - 1];
     lane.history2 = index == 0 ? history2 : plannedSamples[index - 1][kSamplesPerBlock - 2];
     lane.samples = plannedSamples[index];
-    return lane;
 }
 
 bool Voice::takePlannedBlock() {
