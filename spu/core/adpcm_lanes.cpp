@@ -18,11 +18,12 @@ constexpr int kHeaderByte = 0;
 constexpr int kDataByte = 2;  // 14 bytes, two samples each, low nibble first
 
 constexpr int kDataBytes = 14;
-constexpr int32_t kGroup = 8;  // lanes per vector step: one AVX2 register, two SSE2 ones
-static_assert(kMaxLanes % kGroup == 0, "whole groups fit the scratch");
+constexpr int32_t kVectorGroup = 8;  // lanes per vector step: one AVX2 register, two SSE2 ones
+static_assert(kMaxLanes % kVectorGroup == 0, "whole groups fit the scratch");
 constexpr int kNibbleShift = 16;    // from the top 4 bits of 32 to the top 4 bits of 16
 constexpr int kPredictorShift = 6;  // filter weights are in 1/64
 
+template <int32_t kGroup>
 SPU_KERNEL void decodeLanesKernel(Lane* lanes, int32_t count) {
     // Lane-major scratch: byte j (sample i) of every lane side by side, so that each
     // predictor step is one loop across the lanes, which the compiler vectorises. Lanes go
@@ -79,13 +80,18 @@ SPU_KERNEL void decodeLanesKernel(Lane* lanes, int32_t count) {
     }
 }
 
+// A single block (a decode on the spot) needs no padding to a whole group.
+void decodeOneLane(Lane* lane) {
+    decodeLanesKernel<1>(lane, 1);
+}
+
 void decodeLanesBaseline(Lane* lanes, int32_t count) {
-    decodeLanesKernel(lanes, count);
+    decodeLanesKernel<kVectorGroup>(lanes, count);
 }
 
 #if SPU_HAVE_AVX2_PATH
 SPU_TARGET_AVX2 void decodeLanesAvx2(Lane* lanes, int32_t count) {
-    decodeLanesKernel(lanes, count);
+    decodeLanesKernel<kVectorGroup>(lanes, count);
 }
 #endif
 
@@ -102,6 +108,10 @@ void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
 
 void decodeLanes(Lane* lanes, int32_t count) {
     if (count > kMaxLanes) count = kMaxLanes;
+    if (count == 1) {
+        decodeOneLane(lanes);
+        return;
+    }
 #if SPU_HAVE_AVX2_PATH
     if (cpuHasAvx2()) {
         decodeLanesAvx2(lanes, count);

@@ -64,9 +64,11 @@ void SpuCore::renderChunk(int32_t frames) {
         chunkLeft[i] = 0;
         chunkRight[i] = 0;
     }
-    // The blocks every voice will decode in this chunk, decoded side by side first.
+    // The blocks every voice will decode in this chunk, decoded side by side first. A chunk
+    // of a few frames decodes a block here and there: those decode on the spot.
     int32_t rounds = 0;
     for (Voice& v : voices) {
+        if (frames < kPlanFromFrames) break;
         const int32_t planned = v.planDecodes(frames);
         if (planned > rounds) rounds = planned;
     }

@@ -67,6 +67,7 @@ class SpuCore {
     // then the CD stream, then the clamp. The sums are exact, so the order of contributions
     // does not change a frame; chunking bounds the scratch without any allocation.
     static constexpr int32_t kChunkFrames = 128;
+    static constexpr int32_t kPlanFromFrames = 16;  // shorter chunks decode on the spot
     void renderChunk(int32_t frames);
     int32_t chunkLeft[kChunkFrames] = {};
     int32_t chunkRight[kChunkFrames] = {};

@@ -76,13 +76,22 @@ public:
     // sumLeft[i] and sumRight[i]. The same steps as renderSample, frame for frame: between two
     // events (block end, envelope phase change, sweep reaching its bound) the steps are
     // straight-line arithmetic and run as one quiet run; at an event one exact step runs.
-    void renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
+    // An idle voice costs one test and one store, inline, wherever it is asked for frames.
+    void renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
+        if (phase == EnvelopePhase::Idle) {
+            activeFlag = 0;
+            return;
+        }
+        renderSoundingSpan(sumLeft, sumRight, frames);
+    }
 
     // Decoding ahead (voice_decode_plan.cpp): before a span of `frames` the voice lists the
     // blocks it will decode in it (at most kMaxPlannedBlocks); the caller decodes planned
     // block i of every voice side by side through planLane(i). The next renderSpan takes them
     // in order and drops what it did not use.
-    int32_t planDecodes(int32_t frames);
+    int32_t planDecodes(int32_t frames) {
+        return phase == EnvelopePhase::Idle ? 0 : planSoundingDecodes(frames);
+    }
     int32_t plannedBlocks() const { return planCount; }
     void planLane(int32_t index, adpcm::Lane& lane);
 
@@ -154,6 +163,9 @@ private:
     // After a quiet run that played into `crossed` planned blocks: the state the block ends
     // in it would have left (addresses, window, history, counter inside the block).
     void settleCrossedBlocks(int32_t crossed);
+
+    void renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
+    int32_t planSoundingDecodes(int32_t frames);
 
     // One exact output step of a sounding voice, added to the two sums (voice_output.cpp).
     void renderStep(int32_t& sumLeft, int32_t& sumRight);

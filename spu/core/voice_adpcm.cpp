@@ -80,10 +80,10 @@ void Voice::processBlockFlags() {
 // the first step when one is pending and no block ends there, then one in every step whose
 // counter has reached the block end: floor((counter + j * pitch) / end) of them up to step j,
 // since each step subtracts the block length at most once.
-int32_t Voice::planDecodes(int32_t frames) {
+int32_t Voice::planSoundingDecodes(int32_t frames) {
     planCount = 0;
     planNext = 0;
-    if (phase == EnvelopePhase::Idle || frames <= 0 || pitchCounter < 0) return 0;
+    if (frames <= 0 || pitchCounter < 0) return 0;
     const int64_t lastCounter = pitchCounter + static_cast<int64_t>(frames - 1) * pitch;
     const int64_t crossings = lastCounter / kBlockEnd;
     int32_t address = blockAddress;

@@ -10,6 +10,8 @@ using namespace voicestep;
 
 namespace {
 
+constexpr int32_t kShortestQuietRun = 4;
+
 inline int32_t sweepDelta(int32_t sweepRate, int32_t decrease) {
     return (decrease != 0 ? -sweepRate : sweepRate) * kSweepStepScale;
 }
@@ -75,7 +77,7 @@ void Voice::renderStep(int32_t& sumLeft, int32_t& sumRight) {
     pitchCounter += pitch;
 }
 
-void Voice::renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
+void Voice::renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
     int32_t done = 0;
     while (done < frames) {
         // An idle voice adds nothing and stands still for the rest of the span.
@@ -84,8 +86,10 @@ void Voice::renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
             break;
         }
         activeFlag = 1;
-        const QuietRun run = findQuietRun(frames - done);
-        if (run.frames == 0) {
+        // Very short runs cost more to set up than their steps: those go step by step.
+        const QuietRun run = frames - done < kShortestQuietRun ? QuietRun{0, 0, 0, 0, 0}
+                                                               : findQuietRun(frames - done);
+        if (run.frames < kShortestQuietRun) {
             renderStep(sumLeft[done], sumRight[done]);
             ++done;
         } else {
