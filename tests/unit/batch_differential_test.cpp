@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "cpu_features.h"
 #include "random_register_program.h"
 
 namespace {
@@ -84,7 +85,12 @@ int64_t runProgram(uint32_t seed) {
 
 TEST(BatchDifferential, RandomProgramsGiveTheSameFramesAndRegisters) {
     int64_t compared = 0;
-    for (int p = 0; p < kPrograms; ++p) compared += runProgram(0x5EED0000u + p);
+    // Half the programs on the baseline (SSE2) kernels: what a processor without AVX2 runs.
+    for (int p = 0; p < kPrograms; ++p) {
+        avx2Allowed() = p % 2 == 0;
+        compared += runProgram(0x5EED0000u + p);
+    }
+    avx2Allowed() = true;
     // The count for the record: a change that shortens the programs shows here.
     std::printf("frames compared: %lld\n", static_cast<long long>(compared));
     EXPECT_GE(compared, kPrograms * kFramesPerProgram);
