@@ -74,8 +74,9 @@ public:
 
     // `frames` output steps in a row, each adding its contribution (narrowed to 16 bits) to
     // sumLeft[i] and sumRight[i]. The same steps as renderSample, frame for frame: between two
-    // events (block end, envelope phase change, sweep reaching its bound) the steps are
-    // straight-line arithmetic and run as one quiet run; at an event one exact step runs.
+    // events (a block end not decoded ahead or one that stops the voice, an envelope phase
+    // change, a sweep reaching its bound) the steps are straight-line arithmetic and run as one
+    // quiet run (voice_quiet_run.cpp); at an event one exact step runs.
     // An idle voice costs one test and one store, inline, wherever it is asked for frames.
     void renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
         if (phase == EnvelopePhase::Idle) {
@@ -151,7 +152,6 @@ private:
         int32_t volumeStepLeft;
         int32_t volumeStepRight;
         int32_t envelopeStep;
-        int32_t blocksAhead;  // planned blocks the run may play into
     };
 
     static constexpr int32_t kMaxPlannedBlocks = 12;  // enough for a chunk up to pitch 0x2A00

@@ -87,7 +87,7 @@ void Voice::renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t fram
         }
         activeFlag = 1;
         // Very short runs cost more to set up than their steps: those go step by step.
-        const QuietRun run = frames - done < kShortestQuietRun ? QuietRun{0, 0, 0, 0, 0}
+        const QuietRun run = frames - done < kShortestQuietRun ? QuietRun{0, 0, 0, 0}
                                                                : findQuietRun(frames - done);
         if (run.frames < kShortestQuietRun) {
             renderStep(sumLeft[done], sumRight[done]);

@@ -1,6 +1,7 @@
-// Quiet runs: the output steps of a sounding voice between two events. Inside one, no block
-// ends, the envelope changes no phase and clamps nothing, and no sweep reaches its bound, so
-// each step does the same straight-line arithmetic as renderStep with fixed increments:
+// Quiet runs: the output steps of a sounding voice between two events. Inside one, every block
+// end leads on to a block decoded ahead (voice_decode_plan.cpp) without stopping the voice,
+// the envelope changes no phase and clamps nothing, and no sweep reaches its bound, so each
+// step does the same straight-line arithmetic as renderStep with fixed increments:
 //   volume += volume step, accumulator += envelope step, level = accumulator >> 8,
 //   contribution = scale(volume, interpolated sample, level), counter += pitch.
 // Nothing changes a voice between two frames of a batch (the streaming thread holds the global
@@ -81,14 +82,13 @@ SPU_TARGET_AVX2 void quietRunAvx2(const int32_t* window, RunState& state, const 
 }  // namespace
 
 Voice::QuietRun Voice::findQuietRun(int32_t limit) const {
-    QuietRun run{0, 0, 0, 0, 0};
+    QuietRun run{0, 0, 0, 0};
     limit = minimum(limit, kMaxRunFrames);
     // Block handling: a pending decode or a counter at the block end is an event now. Otherwise
     // steps 0..k-1 see counters pitchCounter + j * pitch, which stay inside the current block
     // and the planned blocks that follow it without stopping the voice.
     if (needsDecode || pitchCounter < 0 || pitchCounter >= kBlockEnd) return run;
-    run.blocksAhead = continuingBlocks();
-    const int32_t playable = (run.blocksAhead + 1) * kBlockEnd;
+    const int32_t playable = (continuingBlocks() + 1) * kBlockEnd;
     if (pitch > 0) limit = minimum(limit, (playable - pitchCounter + pitch - 1) / pitch);
 
     limit = minimum(limit, envelopeQuietSteps(limit, run.envelopeStep));
@@ -99,7 +99,6 @@ Voice::QuietRun Voice::findQuietRun(int32_t limit) const {
     run.frames = limit;
     return run;
 }
-
 
 void Voice::renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& run) {
     // A fixed side sets fixed volume * 1024 in every step: take it from the start.
