@@ -130,14 +130,14 @@ public:
     int32_t getReleaseRate() const { return releaseRate; }
     int32_t getHistory1() const { return history1; }
     int32_t getHistory2() const { return history2; }
-    int32_t windowSample(int index) const { return sampleWindow[index]; }
+    int32_t windowSample(int index) const { return window()[index]; }
     int32_t getIrqAddress() const { return irqAddress; }
     int32_t getFmFlag() const { return fmFlag; }
     int32_t getNoiseFlag() const { return noiseFlag; }
 
     // Test hooks: place the predictor and window state directly.
     void setHistoryForTest(int32_t h1, int32_t h2) { history1 = h1; history2 = h2; }
-    void setWindowSampleForTest(int index, int32_t v) { sampleWindow[index] = v; }
+    void setWindowSampleForTest(int index, int32_t v) { window()[index] = v; }
     void setPitchCounterForTest(int32_t c) { pitchCounter = c; }
     void setBlockAddressForTest(int32_t a) { blockAddress = a; }
     void setPhaseForTest(EnvelopePhase p) { phase = p; }
@@ -166,6 +166,12 @@ private:
 
     void renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
     int32_t planSoundingDecodes(int32_t frames);
+
+    int32_t* window() { return stream + windowBase; }
+    const int32_t* window() const { return stream + windowBase; }
+    int32_t* plannedSamples(int32_t index) { return stream + kSamplesPerBlock + 1 + index * kSamplesPerBlock; }
+    // Back to windowBase 0 at the end of a span.
+    void rebaseWindow();
 
     // One exact output step of a sounding voice, added to the two sums (voice_output.cpp).
     void renderStep(int32_t& sumLeft, int32_t& sumRight);
@@ -217,7 +223,12 @@ private:
     int32_t activeFlag = 0;
     EnvelopePhase phase = EnvelopePhase::Idle;
 
-    int32_t sampleWindow[kSamplesPerBlock + 1] = {};  // [0] = previous block's last sample
+    // The sample window, [0] the previous block's last sample and [1..28] the current block,
+    // at stream[windowBase]. Inside a span the blocks decoded ahead follow it in the stream,
+    // block r at 29 + 28 r, so that the window of planned block r starts at 28 (r + 1) and a
+    // quiet run can read on across block ends. Between spans windowBase is 0.
+    int32_t stream[kSamplesPerBlock + 1 + kMaxPlannedBlocks * kSamplesPerBlock] = {};
+    int32_t windowBase = 0;
     int32_t pitchCounter = 0;           // in 1/4096 source sample, inside the current block
     bool needsDecode = true;
     int32_t blockAddress = 0;           // in 8-byte units; a block is 2 units
@@ -235,5 +246,4 @@ private:
     int32_t plannedLoop[kMaxPlannedBlocks] = {};  // the loop address once the block is reached
     // Reached by a block end that keeps the voice sounding: a quiet run may play on into it.
     bool plannedContinues[kMaxPlannedBlocks] = {};
-    int32_t plannedSamples[kMaxPlannedBlocks][kSamplesPerBlock] = {};
 };

@@ -30,8 +30,9 @@ void Voice::decodeBlock() {
     lane.history2 = history2;
     // Entry 0 carries the previous block's last sample so that interpolation glides across
     // the boundary.
-    sampleWindow[0] = sampleWindow[kSamplesPerBlock];
-    lane.samples = sampleWindow + 1;
+    int32_t* samples = window();
+    samples[0] = samples[kSamplesPerBlock];
+    lane.samples = samples + 1;
     adpcm::decodeLanes(&lane, 1);
     history1 = lane.history1;
     history2 = lane.history2;

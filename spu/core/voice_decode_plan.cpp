@@ -6,31 +6,36 @@
 // silent early (an envelope reaching 0) leaves the rest unused: the plan has its own history
 // chain and only blocks actually taken move the voice's history on. The plan itself follows
 // the block flags in voice_adpcm.cpp.
+#include <cstring>
+
 #include "adpcm_lanes.h"
 #include "voice.h"
 
 void Voice::planLane(int32_t index, adpcm::Lane& lane) {
     adpcm::readBlock(soundRam, plannedAddress[index], lane.block);
     // Block 0 continues the voice's own history, every later one the block planned before it.
-    lane.history1 = index == 0 ? history1 : plannedSamples[index - 1][kSamplesPerBlock - 1];
-    lane.history2 = index == 0 ? history2 : plannedSamples[index - 1][kSamplesPerBlock - 2];
-    lane.samples = plannedSamples[index];
+    lane.history1 = index == 0 ? history1 : plannedSamples(index - 1)[kSamplesPerBlock - 1];
+    lane.history2 = index == 0 ? history2 : plannedSamples(index - 1)[kSamplesPerBlock - 2];
+    lane.samples = plannedSamples(index);
 }
 
+// The window of the block at planNext is already in the stream (see voice.h): taking a block
+// moves the window onto it. Entry 0 of that window is the last sample of the block before,
+// which is the window just played when the plan is followed in order.
 bool Voice::takePlannedBlock() {
-    if (planNext >= planCount || plannedAddress[planNext] != blockAddress) {
+    if (planNext >= planCount || plannedAddress[planNext] != blockAddress ||
+        windowBase != planNext * kSamplesPerBlock) {
         planCount = 0;  // off the plan: decode on the spot from here on
         return false;
     }
-    const int32_t* samples = plannedSamples[planNext++];
-    sampleWindow[0] = sampleWindow[kSamplesPerBlock];
-    for (int i = 0; i < kSamplesPerBlock; ++i) sampleWindow[i + 1] = samples[i];
-    history1 = samples[kSamplesPerBlock - 1];
-    history2 = samples[kSamplesPerBlock - 2];
+    settleCrossedBlocks(1);
     return true;
 }
 
 int32_t Voice::continuingBlocks() const {
+    // The blocks must follow the window in the stream, which holds while the plan is taken
+    // in order from the window it was made after.
+    if (windowBase != planNext * kSamplesPerBlock) return 0;
     int32_t count = 0;
     while (planNext + count < planCount && plannedContinues[planNext + count]) ++count;
     return count;
@@ -41,11 +46,14 @@ void Voice::settleCrossedBlocks(int32_t crossed) {
     const int32_t last = planNext + crossed - 1;
     blockAddress = plannedAddress[last];
     loopAddress = plannedLoop[last];
-    // The window of the last block reached: the sample before it, then its own 28.
-    sampleWindow[0] = last == planNext ? sampleWindow[kSamplesPerBlock]
-                                       : plannedSamples[last - 1][kSamplesPerBlock - 1];
-    for (int i = 0; i < kSamplesPerBlock; ++i) sampleWindow[i + 1] = plannedSamples[last][i];
-    history1 = plannedSamples[last][kSamplesPerBlock - 1];
-    history2 = plannedSamples[last][kSamplesPerBlock - 2];
+    windowBase = (last + 1) * kSamplesPerBlock;
+    history1 = plannedSamples(last)[kSamplesPerBlock - 1];
+    history2 = plannedSamples(last)[kSamplesPerBlock - 2];
     planNext = last + 1;
+}
+
+void Voice::rebaseWindow() {
+    if (windowBase == 0) return;
+    std::memmove(stream, stream + windowBase, sizeof(int32_t) * (kSamplesPerBlock + 1));
+    windowBase = 0;
 }

@@ -71,7 +71,7 @@ void Voice::renderStep(int32_t& sumLeft, int32_t& sumRight) {
     stepVolume();
     stepEnvelope();
 
-    const int32_t sample = interpolate(sampleWindow, pitchCounter);
+    const int32_t sample = interpolate(window(), pitchCounter);
     sumLeft += scale(currentVolumeLeft, sample, envelopeLevel);
     sumRight += scale(currentVolumeRight, sample, envelopeLevel);
     pitchCounter += pitch;
@@ -98,6 +98,7 @@ void Voice::renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t fram
         }
     }
     planCount = 0;  // blocks decoded ahead are only valid inside the span they were made for
+    rebaseWindow();
 }
 
 void Voice::renderSample(MixAccumulator& mix) {

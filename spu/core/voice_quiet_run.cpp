@@ -6,8 +6,6 @@
 //   contribution = scale(volume, interpolated sample, level), counter += pitch.
 // Nothing changes a voice between two frames of a batch (the streaming thread holds the global
 // lock for the whole batch), so a run may span as much of the batch as its events allow.
-#include <cstring>
-
 #include "cpu_features.h"
 #include "voice.h"
 #include "voice_step_math.h"
@@ -108,19 +106,12 @@ void Voice::renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& 
                    envelopeAccumulator};
     const RunSteps steps{pitch, run.volumeStepLeft, run.volumeStepRight, run.envelopeStep};
 
-    // The blocks this run plays into, after the window: the window's entry 28 is the block's
-    // last sample and entry 0 of the next window, so the planned blocks follow it seamlessly
-    // and the counter can run on past the block end as one position in the whole stretch.
+    // The blocks this run plays into follow the window in the stream: the window's entry 28
+    // is the block's last sample and entry 0 of the next window, so the counter can run on
+    // past the block end as one position in the whole stretch.
     const int32_t lastCounter = pitchCounter + (run.frames - 1) * pitch;
     const int32_t crossed = lastCounter / kBlockEnd;
-    int32_t stretch[kSamplesPerBlock + 1 + kMaxPlannedBlocks * kSamplesPerBlock];
-    const int32_t* source = sampleWindow;
-    if (crossed > 0) {
-        std::memcpy(stretch, sampleWindow, sizeof(sampleWindow));
-        std::memcpy(stretch + kSamplesPerBlock + 1, plannedSamples[planNext],
-                    sizeof(plannedSamples[0]) * static_cast<size_t>(crossed));
-        source = stretch;
-    }
+    const int32_t* source = window();
 #if SPU_HAVE_AVX2_PATH
     if (cpuHasAvx2()) {
         quietRunAvx2(source, state, steps, run.frames, sumLeft, sumRight);
