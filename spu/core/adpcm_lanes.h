@@ -11,7 +11,7 @@ namespace adpcm {
 constexpr int kBlockBytes = 16;  // header, flags, 14 data bytes
 constexpr int kSamplesPerBlock = 28;
 constexpr int kFlagsByte = 1;
-constexpr int32_t kMaxLanes = 24;  // one per voice
+constexpr int32_t kMaxLanes = 24;            // one per voice
 constexpr uint32_t kSoundRamMask = 0x7FFFF;  // byte index inside the 512 KiB
 
 // Byte of sound RAM at 8 * blockAddress + offset. The index wraps inside the 512 KiB, so a

@@ -65,8 +65,8 @@ SPU_KERNEL void quietRunKernel(const int32_t* window, RunState& state, const Run
     state.accumulator = accumulator;
 }
 
-void quietRunBaseline(const int32_t* window, RunState& state, const RunSteps& steps,
-                      int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
+void quietRunBaseline(const int32_t* window, RunState& state, const RunSteps& steps, int32_t frames,
+                      int32_t* sumLeft, int32_t* sumRight) {
     quietRunKernel(window, state, steps, frames, sumLeft, sumRight);
 }
 

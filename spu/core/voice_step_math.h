@@ -44,8 +44,9 @@ inline int32_t stepsWithin(int32_t value, int32_t step, int32_t lo, int32_t hi, 
     const int64_t first = static_cast<int64_t>(value) + step;
     if (first < lo || first > hi) return 0;
     if (step == 0) return limit;
-    const int64_t room = step > 0 ? (static_cast<int64_t>(hi) - value) / step
-                                  : (static_cast<int64_t>(value) - lo) / -static_cast<int64_t>(step);
+    const int64_t room = step > 0
+                             ? (static_cast<int64_t>(hi) - value) / step
+                             : (static_cast<int64_t>(value) - lo) / -static_cast<int64_t>(step);
     return room < limit ? static_cast<int32_t>(room) : limit;
 }
 

@@ -13,16 +13,16 @@ namespace randomprogram {
 
 constexpr uint32_t kHostBase = 0x1F801000;
 constexpr int kChainSlots = 8;
-constexpr uint16_t kChainBase = 0x0200;   // 8-byte units; slot k starts 0x100 units further
+constexpr uint16_t kChainBase = 0x0200;      // 8-byte units; slot k starts 0x100 units further
 constexpr uint16_t kLastBlockUnit = 0xFFFE;  // a chain here wraps round the end of sound RAM
 
 struct Op {
     enum Kind { Write, Upload, CdBlock, Pass } kind = Pass;
     uint32_t offset = 0;  // Write: register offset 0xC00..0xDFF
     uint16_t value = 0;
-    uint16_t startUnit = 0;        // Upload: where the chain goes
-    std::vector<uint16_t> words;   // Upload: the chain
-    int32_t frames = 0;            // Pass: frames in the streaming pass
+    uint16_t startUnit = 0;       // Upload: where the chain goes
+    std::vector<uint16_t> words;  // Upload: the chain
+    int32_t frames = 0;           // Pass: frames in the streaming pass
 };
 
 class Generator {
@@ -67,10 +67,13 @@ class Generator {
             case 0x0:
             case 0x2:
                 // Half sweeps (bit 15), fast ones (bit 12) and slow ones both ways.
-                if (below(2) == 0) value = static_cast<uint16_t>(0x8000 | (value & 0x707F) | (below(4) == 0 ? 0x1000 : 0));
+                if (below(2) == 0)
+                    value = static_cast<uint16_t>(0x8000 | (value & 0x707F) |
+                                                  (below(4) == 0 ? 0x1000 : 0));
                 break;
             case 0x4: {
-                const uint16_t pitches[] = {0, 0x1000, 0x0800, 0x2000, 0x3FFF, any16(), static_cast<uint16_t>(below(0x40))};
+                const uint16_t pitches[] = {
+                    0, 0x1000, 0x0800, 0x2000, 0x3FFF, any16(), static_cast<uint16_t>(below(0x40))};
                 value = pitches[below(7)];
                 break;
             }
@@ -97,7 +100,9 @@ class Generator {
     }
 
     // Many voices at once, so that passes mix a full chip's worth of voices.
-    Op keyOnMany() { return write(below(2) == 0 ? 0xD88 : 0xD8A, static_cast<uint16_t>(any16() | any16())); }
+    Op keyOnMany() {
+        return write(below(2) == 0 ? 0xD88 : 0xD8A, static_cast<uint16_t>(any16() | any16()));
+    }
 
     Op anyWrite() { return write(0xC00 + 2 * below(256), any16()); }
 
@@ -109,8 +114,10 @@ class Generator {
         op.startUnit = chainStart();
         const uint32_t blocks = 1 + below(12);
         for (uint32_t b = 0; b < blocks; ++b) {
-            const uint8_t flagChoices[] = {0, 0, 0, 0, 2, 4, 5, 1, 3, 6, 7, static_cast<uint8_t>(rng())};
-            const uint8_t flags = b + 1 == blocks ? (below(5) != 0 ? 3 : 1) : flagChoices[below(12)];
+            const uint8_t flagChoices[] = {0, 0, 0, 0, 2, 4,
+                                           5, 1, 3, 6, 7, static_cast<uint8_t>(rng())};
+            const uint8_t flags =
+                b + 1 == blocks ? (below(5) != 0 ? 3 : 1) : flagChoices[below(12)];
             op.words.push_back(static_cast<uint16_t>((rng() & 0xFF) | flags << 8));
             for (int w = 0; w < 7; ++w) op.words.push_back(any16());
         }
