@@ -1,7 +1,5 @@
 // The streaming pass: the part of the SoundDevice that the streaming thread runs about once a
 // millisecond. The emulated chip advances by exactly the frames the device has played.
-#include <cstring>
-
 #include "fixed_point.h"
 #include "plugin_state.h"
 #include "sound_device.h"
@@ -66,16 +64,9 @@ void SoundDevice::pump() {
             return;
         }
         if (SpuCore* core = lock.core()) {
-            auto* out = static_cast<uint8_t*>(region1);
-            for (uint32_t i = 0; i < frames; ++i) {
-                int16_t left = 0;
-                int16_t right = 0;
-                core->produceFrame(left, right);
-                // memcpy: after a cursor step that was not a whole frame the region need not be
-                // 2-byte aligned.
-                std::memcpy(out + i * kBytesPerFrame, &left, sizeof(left));
-                std::memcpy(out + i * kBytesPerFrame + 2, &right, sizeof(right));
-            }
+            // The whole region in one call; the core writes bytewise where it must, since
+            // after a cursor step that was not a whole frame the region need not be aligned.
+            core->produceFrames(static_cast<uint8_t*>(region1), static_cast<int32_t>(frames));
             core->refreshShadow();
         }
         countPass(static_cast<uint32_t>(playCursor), frames);

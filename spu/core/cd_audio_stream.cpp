@@ -93,10 +93,29 @@ void CdAudioStream::feedStereoFrames(const int16_t* frames, int32_t frameCount) 
 }
 
 void CdAudioStream::mixInto(MixAccumulator& mix) {
-    if (!isUsable() || isEmpty()) return;
-    // A 16-bit sample times at most 0x7FFF fits 32 bits; >> 15 brings it back to 16 bits.
-    const int32_t left = shiftRightArithmetic(ring[readIndex] * volumeLeft, 15);
-    const int32_t right = shiftRightArithmetic(ring[readIndex + 1] * volumeRight, 15);
-    mix.add(wrapTo16(left), wrapTo16(right), 0);
-    readIndex = advance(readIndex);
+    int32_t left = 0;
+    int32_t right = 0;
+    if (mixSpan(&left, &right, 1) == 1) mix.add(wrapTo16(left), wrapTo16(right), 0);
+}
+
+int32_t CdAudioStream::mixSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
+    if (!isUsable() || isEmpty() || frames <= 0) return 0;
+    const int32_t count = framesHeld() < frames ? framesHeld() : frames;
+    int32_t done = 0;
+    while (done < count) {
+        // Up to the end of the ring in one stretch; the read index then wraps to 0.
+        const int32_t untilWrap = (capacity - readIndex) / 2;
+        const int32_t stretch = count - done < untilWrap ? count - done : untilWrap;
+        const int16_t* source = ring + readIndex;
+        for (int32_t i = 0; i < stretch; ++i) {
+            // A 16-bit sample times at most 0x7FFF fits 32 bits; >> 15 brings it back to 16 bits.
+            sumLeft[done + i] += wrapTo16(shiftRightArithmetic(source[2 * i] * volumeLeft, 15));
+            sumRight[done + i] +=
+                wrapTo16(shiftRightArithmetic(source[2 * i + 1] * volumeRight, 15));
+        }
+        readIndex += 2 * stretch;
+        if (readIndex >= capacity) readIndex = 0;
+        done += stretch;
+    }
+    return count;
 }

@@ -47,6 +47,9 @@ class CdAudioStream {
     void feedStereoFrames(const int16_t* frames, int32_t frameCount);
     // One frame out of the ring into the mix (nothing when the ring is empty); never reverb.
     void mixInto(MixAccumulator& mix);
+    // Up to `frames` frames out of the ring, frame i added to sumLeft[i] and sumRight[i]
+    // narrowed to 16 bits, as mixInto would for each; returns how many the ring held.
+    int32_t mixSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
 
     bool isUsable() const { return ring != nullptr && capacity >= 2; }
     int32_t getCapacity() const { return capacity; }

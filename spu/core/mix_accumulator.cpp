@@ -2,16 +2,6 @@
 
 #include "fixed_point.h"
 
-namespace {
-
-int16_t clampToOutput(int32_t sum) {
-    if (sum >= MixAccumulator::kOutputMax) return static_cast<int16_t>(MixAccumulator::kOutputMax);
-    if (sum <= MixAccumulator::kOutputMin) return static_cast<int16_t>(MixAccumulator::kOutputMin);
-    return static_cast<int16_t>(sum);
-}
-
-}  // namespace
-
 void MixAccumulator::add(int16_t l, int16_t r, int32_t reverb) {
     // 25 contributions of 16 bits cannot overflow 32 bits, but a caller that never emits (the
     // reverb pair is never read back by the output path) must not reach undefined behaviour,

@@ -20,6 +20,13 @@ class MixAccumulator {
     // writes it out and clears all four sums for the next frame.
     void emit(int16_t& outLeft, int16_t& outRight);
 
+    // The clamp emit() applies: -32767..32767. Also used on the sums of a whole batch.
+    static int16_t clampToOutput(int32_t sum) {
+        if (sum >= kOutputMax) return static_cast<int16_t>(kOutputMax);
+        if (sum <= kOutputMin) return static_cast<int16_t>(kOutputMin);
+        return static_cast<int16_t>(sum);
+    }
+
     int32_t leftSum() const { return left; }
     int32_t rightSum() const { return right; }
     int32_t reverbLeftSum() const { return reverbLeft; }

@@ -1,12 +1,14 @@
 #include "spu_core.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr uint32_t kLastWordMask = 0x7FFFEu;  // even byte addresses inside the 512 KiB
 
 }  // namespace
 
-SpuCore::SpuCore(int32_t xaBufferSizeKiB) : mix(), voices(), cdStream(xaBufferSizeKiB) {
+SpuCore::SpuCore(int32_t xaBufferSizeKiB) : voices(), cdStream(xaBufferSizeKiB) {
     irqAddress = 0;
     transferAddress = kNoTransferAddress;
     for (Voice& v : voices) v.setSoundRam(soundRam);
@@ -58,10 +60,51 @@ void SpuCore::feedCdDigitalAudio(const int16_t* frames, int32_t frameCount) {
     cdStream.feedStereoFrames(frames, frameCount);
 }
 
+// Voices in index order, then the CD audio, each over the whole chunk: a voice's state and the
+// CD ring advance independently of each other, and the sums are exact integer additions, so
+// this gives the frames that frame-by-frame production gives.
+void SpuCore::renderChunk(int32_t frames) {
+    for (int32_t i = 0; i < frames; ++i) {
+        chunkLeft[i] = 0;
+        chunkRight[i] = 0;
+    }
+    // The blocks every voice will decode in this chunk, decoded side by side first. A chunk
+    // of a few frames decodes a block here and there: those decode on the spot.
+    int32_t rounds = 0;
+    for (Voice& v : voices) {
+        if (frames < kPlanFromFrames) break;
+        const int32_t planned = v.planDecodes(frames);
+        if (planned > rounds) rounds = planned;
+    }
+    for (int32_t round = 0; round < rounds; ++round) {
+        adpcm::Lane lanes[kVoiceCount];
+        int32_t count = 0;
+        for (Voice& v : voices) {
+            if (v.plannedBlocks() > round) v.planLane(round, lanes[count++]);
+        }
+        adpcm::decodeLanes(lanes, count);
+    }
+    for (Voice& v : voices) v.renderSpan(chunkLeft, chunkRight, frames);
+    cdStream.mixSpan(chunkLeft, chunkRight, frames);
+}
+
 void SpuCore::produceFrame(int16_t& outLeft, int16_t& outRight) {
-    // Voices in index order, then the CD audio: the order fixes which state advances first,
-    // the sums themselves are exact.
-    for (Voice& v : voices) v.renderSample(mix);
-    cdStream.mixInto(mix);
-    mix.emit(outLeft, outRight);
+    renderChunk(1);
+    outLeft = MixAccumulator::clampToOutput(chunkLeft[0]);
+    outRight = MixAccumulator::clampToOutput(chunkRight[0]);
+}
+
+void SpuCore::produceFrames(uint8_t* out, int32_t frameCount) {
+    if (out == nullptr) return;
+    int16_t pcm[2 * kChunkFrames];  // little-endian x86: the bytes are already in output order
+    for (int32_t done = 0; done < frameCount;) {
+        const int32_t frames = frameCount - done < kChunkFrames ? frameCount - done : kChunkFrames;
+        renderChunk(frames);
+        for (int32_t i = 0; i < frames; ++i) {
+            pcm[2 * i] = MixAccumulator::clampToOutput(chunkLeft[i]);
+            pcm[2 * i + 1] = MixAccumulator::clampToOutput(chunkRight[i]);
+        }
+        std::memcpy(out + static_cast<size_t>(done) * 4, pcm, static_cast<size_t>(frames) * 4);
+        done += frames;
+    }
 }

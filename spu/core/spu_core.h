@@ -33,6 +33,11 @@ class SpuCore {
     // CD-DA from hosts that play audio tracks themselves: 44100 Hz 16-bit stereo frames.
     void feedCdDigitalAudio(const int16_t* frames, int32_t frameCount);
     void produceFrame(int16_t& outLeft, int16_t& outRight);
+    // frameCount frames in a row, exactly as that many produceFrame calls would make them,
+    // written to `out` 4 bytes a frame: left then right, 16-bit little-endian. `out` need not
+    // be aligned (a DirectSound region after an odd cursor step is not). A null `out` or a
+    // count of 0 or less produces nothing.
+    void produceFrames(uint8_t* out, int32_t frameCount);
     void refreshShadow();
 
     uint8_t* soundRamBytes() { return soundRam; }
@@ -60,7 +65,14 @@ class SpuCore {
     uint16_t status = 0;  // only bits 11..15 are kept
     uint16_t irqAddress = 0;
     uint32_t transferAddress = kNoTransferAddress;  // bytes; even and below 0x80000 once set
-    MixAccumulator mix;
+    // Frames are mixed in chunks: every voice renders the whole chunk into these 32-bit sums,
+    // then the CD stream, then the clamp. The sums are exact, so the order of contributions
+    // does not change a frame; chunking bounds the scratch without any allocation.
+    static constexpr int32_t kChunkFrames = 128;
+    static constexpr int32_t kPlanFromFrames = 16;  // shorter chunks decode on the spot
+    void renderChunk(int32_t frames);
+    int32_t chunkLeft[kChunkFrames] = {};
+    int32_t chunkRight[kChunkFrames] = {};
     Voice voices[kVoiceCount];
     CdAudioStream cdStream;
 };

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "adpcm_lanes.h"
+
 class MixAccumulator;
 
 // Prediction coefficients of one ADPCM block filter, in 1/64: f0 weighs the last decoded
@@ -70,6 +72,30 @@ public:
     // one contribution to the accumulator. An idle voice only clears its active flag.
     void renderSample(MixAccumulator& mix);
 
+    // `frames` output steps in a row, each adding its contribution (narrowed to 16 bits) to
+    // sumLeft[i] and sumRight[i]. The same steps as renderSample, frame for frame: between two
+    // events (a block end not decoded ahead or one that stops the voice, an envelope phase
+    // change, a sweep reaching its bound) the steps are straight-line arithmetic and run as one
+    // quiet run (voice_quiet_run.cpp); at an event one exact step runs.
+    // An idle voice costs one test and one store, inline, wherever it is asked for frames.
+    void renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
+        if (phase == EnvelopePhase::Idle) {
+            activeFlag = 0;
+            return;
+        }
+        renderSoundingSpan(sumLeft, sumRight, frames);
+    }
+
+    // Decoding ahead (voice_decode_plan.cpp): before a span of `frames` the voice lists the
+    // blocks it will decode in it (at most kMaxPlannedBlocks); the caller decodes planned
+    // block i of every voice side by side through planLane(i). The next renderSpan takes them
+    // in order and drops what it did not use.
+    int32_t planDecodes(int32_t frames) {
+        return phase == EnvelopePhase::Idle ? 0 : planSoundingDecodes(frames);
+    }
+    int32_t plannedBlocks() const { return planCount; }
+    void planLane(int32_t index, adpcm::Lane& lane);
+
     // The steps renderSample is made of; public so that tests can drive them one by one.
     void decodeBlock();
     void processBlockFlags();
@@ -104,14 +130,14 @@ public:
     int32_t getReleaseRate() const { return releaseRate; }
     int32_t getHistory1() const { return history1; }
     int32_t getHistory2() const { return history2; }
-    int32_t windowSample(int index) const { return sampleWindow[index]; }
+    int32_t windowSample(int index) const { return window()[index]; }
     int32_t getIrqAddress() const { return irqAddress; }
     int32_t getFmFlag() const { return fmFlag; }
     int32_t getNoiseFlag() const { return noiseFlag; }
 
     // Test hooks: place the predictor and window state directly.
     void setHistoryForTest(int32_t h1, int32_t h2) { history1 = h1; history2 = h2; }
-    void setWindowSampleForTest(int index, int32_t v) { sampleWindow[index] = v; }
+    void setWindowSampleForTest(int index, int32_t v) { window()[index] = v; }
     void setPitchCounterForTest(int32_t c) { pitchCounter = c; }
     void setBlockAddressForTest(int32_t a) { blockAddress = a; }
     void setPhaseForTest(EnvelopePhase p) { phase = p; }
@@ -119,6 +145,45 @@ public:
     void setNeedsDecodeForTest(bool v) { needsDecode = v; }
 
 private:
+    // What stays fixed over a quiet run: each per-step increment. A side or an envelope that
+    // is held (fixed volume, a sweep resting at its bound, a sustain at full) moves by 0.
+    struct QuietRun {
+        int32_t frames;
+        int32_t volumeStepLeft;
+        int32_t volumeStepRight;
+        int32_t envelopeStep;
+    };
+
+    static constexpr int32_t kMaxPlannedBlocks = 12;  // enough for a chunk up to pitch 0x2A00
+
+    // The next planned block into the window, if it is the one at blockAddress.
+    bool takePlannedBlock();
+    // Planned blocks from the next one on that a quiet run may play into.
+    int32_t continuingBlocks() const;
+    // After a quiet run that played into `crossed` planned blocks: the state the block ends
+    // in it would have left (addresses, window, history, counter inside the block).
+    void settleCrossedBlocks(int32_t crossed);
+
+    void renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
+    int32_t planSoundingDecodes(int32_t frames);
+
+    int32_t* window() { return stream + windowBase; }
+    const int32_t* window() const { return stream + windowBase; }
+    int32_t* plannedSamples(int32_t index) { return stream + kSamplesPerBlock + 1 + index * kSamplesPerBlock; }
+    // Back to windowBase 0 at the end of a span.
+    void rebaseWindow();
+
+    // One exact output step of a sounding voice, added to the two sums (voice_output.cpp).
+    void renderStep(int32_t& sumLeft, int32_t& sumRight);
+    // How many steps from now, at most `limit`, contain no event (voice_quiet_run.cpp).
+    QuietRun findQuietRun(int32_t limit) const;
+    void renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& run);
+    // The envelope's and one volume side's share of that: steps without a phase change or a
+    // clamp, and the increment they move by (voice_envelope.cpp, voice_output.cpp).
+    int32_t envelopeQuietSteps(int32_t limit, int32_t& step) const;
+    static int32_t volumeQuietSteps(int32_t sweep, int32_t sweepRate, int32_t decrease,
+                                    int32_t current, int32_t limit, int32_t& step);
+
     const uint8_t* soundRam = nullptr;  // the core's 512 KiB, not owned; never written
     int32_t irqAddress = 0;             // stored only; no interrupt is raised
 
@@ -158,7 +223,12 @@ private:
     int32_t activeFlag = 0;
     EnvelopePhase phase = EnvelopePhase::Idle;
 
-    int32_t sampleWindow[kSamplesPerBlock + 1] = {};  // [0] = previous block's last sample
+    // The sample window, [0] the previous block's last sample and [1..28] the current block,
+    // at stream[windowBase]. Inside a span the blocks decoded ahead follow it in the stream,
+    // block r at 29 + 28 r, so that the window of planned block r starts at 28 (r + 1) and a
+    // quiet run can read on across block ends. Between spans windowBase is 0.
+    int32_t stream[kSamplesPerBlock + 1 + kMaxPlannedBlocks * kSamplesPerBlock] = {};
+    int32_t windowBase = 0;
     int32_t pitchCounter = 0;           // in 1/4096 source sample, inside the current block
     bool needsDecode = true;
     int32_t blockAddress = 0;           // in 8-byte units; a block is 2 units
@@ -168,4 +238,12 @@ private:
     int32_t envelopeStep = 0;           // added per output sample
     int32_t history1 = 0;               // last decoded sample (predictor state)
     int32_t history2 = 0;               // the one before
+
+    // Blocks decoded ahead for the current span; valid only inside it.
+    int32_t planCount = 0;
+    int32_t planNext = 0;               // the next one renderStep takes
+    int32_t plannedAddress[kMaxPlannedBlocks] = {};
+    int32_t plannedLoop[kMaxPlannedBlocks] = {};  // the loop address once the block is reached
+    // Reached by a block end that keeps the voice sounding: a quiet run may play on into it.
+    bool plannedContinues[kMaxPlannedBlocks] = {};
 };

@@ -1,5 +1,5 @@
 // ADPCM block decoding and the block flags that chain, loop and end a voice's sample data.
-#include "fixed_point.h"
+#include "adpcm_lanes.h"
 #include "voice.h"
 
 // Weights in 1/64; the predictor is (history1 * f0 + history2 * f1) >> 6.
@@ -9,38 +9,12 @@ const AdpcmFilter AdpcmFilterTable[kAdpcmFilterCount] = {
 
 namespace {
 
-// Block header (byte 0).
-constexpr int kShiftLo = 0;
-constexpr int kShiftHi = 3;
-constexpr int kFilterLo = 4;
-constexpr int kFilterHi = 7;
-
-constexpr int kHeaderByte = 0;
-constexpr int kFlagsByte = 1;
-constexpr int kDataByte = 2;  // 14 bytes, two samples each, low nibble first
-
-constexpr int32_t kNibbleScale = 4096;  // puts a nibble in the top 4 bits of 16
-constexpr int kPredictorShift = 6;      // filter weights are in 1/64
-
 // Flag bytes that mean something other than "go on to the next block".
 constexpr uint8_t kFlagEnd = 1;
 constexpr uint8_t kFlagLoopJump = 3;
 constexpr uint8_t kFlagLoopMark = 6;
 constexpr uint8_t kFlagEndMuted = 7;
 constexpr uint8_t kFlagFirstInvalid = 8;  // 8..255: the voice stops where it is
-
-// Byte of sound RAM at 8 * blockAddress + offset. The index wraps inside the 512 KiB, so a
-// block at 0xFFFF (which would end 7 bytes past the end) reads its tail from the start of
-// sound RAM instead of from whatever lies beyond the array.
-inline uint8_t blockByte(const uint8_t* ram, int32_t blockAddress, int offset) {
-    if (ram == nullptr) return 0;  // a voice not bound to sound RAM plays silence
-    const uint32_t index = static_cast<uint32_t>(blockAddress) * 8u + static_cast<uint32_t>(offset);
-    return ram[index & Voice::kSoundRamMask];
-}
-
-inline int32_t signedNibble(uint32_t nibble) {
-    return nibble >= 8 ? static_cast<int32_t>(nibble) - 16 : static_cast<int32_t>(nibble);
-}
 
 inline int32_t nextBlock(int32_t address) {
     // Addresses are 16-bit register values: the block after 0xFFFE is block 0.
@@ -50,59 +24,85 @@ inline int32_t nextBlock(int32_t address) {
 }  // namespace
 
 void Voice::decodeBlock() {
-    uint8_t block[kBlockBytes];
-    for (int i = 0; i < kBlockBytes; ++i) block[i] = blockByte(soundRam, blockAddress, i);
-
-    const int shift = extractBits(block[kHeaderByte], kShiftLo, kShiftHi);
-    int filter = extractBits(block[kHeaderByte], kFilterLo, kFilterHi);
-    // Headers can name filters 5..15, which the chip has no coefficients for; such blocks
-    // decode as filter 0 (raw samples, no prediction) rather than reading past the table.
-    if (filter >= kAdpcmFilterCount) filter = 0;
-    const int32_t f0 = AdpcmFilterTable[filter].f0;
-    const int32_t f1 = AdpcmFilterTable[filter].f1;
-
+    adpcm::Lane lane;
+    adpcm::readBlock(soundRam, blockAddress, lane.block);
+    lane.history1 = history1;
+    lane.history2 = history2;
     // Entry 0 carries the previous block's last sample so that interpolation glides across
     // the boundary.
-    sampleWindow[0] = sampleWindow[kSamplesPerBlock];
-
-    for (int i = 0; i < kSamplesPerBlock; ++i) {
-        const uint32_t byte = block[kDataByte + i / 2];
-        const uint32_t nibble = (i & 1) == 0 ? (byte & 0x0Fu) : (byte >> 4);
-        const int32_t raw = shiftRightArithmetic(signedNibble(nibble) * kNibbleScale, shift);
-        // No rounding and no clamp: the hardware keeps the full predictor result, and so
-        // does the history that the next block is predicted from.
-        const int32_t prediction =
-            wrappingAdd32(wrappingMul32(history1, f0), wrappingMul32(history2, f1));
-        const int32_t sample =
-            wrappingAdd32(raw, shiftRightArithmetic(prediction, kPredictorShift));
-        history2 = history1;
-        history1 = sample;
-        sampleWindow[i + 1] = sample;
-    }
+    int32_t* samples = window();
+    samples[0] = samples[kSamplesPerBlock];
+    lane.samples = samples + 1;
+    adpcm::decodeLanes(&lane, 1);
+    history1 = lane.history1;
+    history2 = lane.history2;
 }
 
-void Voice::processBlockFlags() {
-    const uint8_t flags = blockByte(soundRam, blockAddress, kFlagsByte);
+namespace {
+
+// Where one block's flags lead: the next block address, the loop address, and whether the
+// voice stops there. Shared by processBlockFlags and the plan below, so both follow a chain
+// the same way.
+struct BlockMove {
+    int32_t address;
+    int32_t loop;
+    int32_t stops;
+};
+
+inline BlockMove followBlockFlags(uint8_t flags, int32_t address, int32_t loop) {
     if (flags >= kFlagFirstInvalid) {
         // Not a flag combination sample data uses: treat it as corrupt data and stop here.
-        phase = EnvelopePhase::Idle;
-        return;
+        return {address, loop, 1};
     }
     switch (flags) {
         case kFlagEnd:
         case kFlagEndMuted:
-            phase = EnvelopePhase::Idle;
-            blockAddress = nextBlock(blockAddress);
-            break;
+            return {nextBlock(address), loop, 1};
         case kFlagLoopJump:
-            blockAddress = loopAddress & kAddressMask;
-            break;
+            return {loop & Voice::kAddressMask, loop, 0};
         case kFlagLoopMark:
-            loopAddress = blockAddress;  // shown in the repeat address register
-            blockAddress = nextBlock(blockAddress);
-            break;
+            return {nextBlock(address), address, 0};  // shown in the repeat address register
         default:  // 0, 2, 4, 5
-            blockAddress = nextBlock(blockAddress);
-            break;
+            return {nextBlock(address), loop, 0};
     }
+}
+
+}  // namespace
+
+void Voice::processBlockFlags() {
+    const uint8_t flags = adpcm::ramByte(soundRam, blockAddress, adpcm::kFlagsByte);
+    const BlockMove move = followBlockFlags(flags, blockAddress, loopAddress);
+    blockAddress = move.address;
+    loopAddress = move.loop;
+    if (move.stops != 0) phase = EnvelopePhase::Idle;
+}
+
+// The blocks a span of `frames` steps will decode (see voice_decode_plan.cpp): a decode in
+// the first step when one is pending and no block ends there, then one in every step whose
+// counter has reached the block end: floor((counter + j * pitch) / end) of them up to step j,
+// since each step subtracts the block length at most once.
+int32_t Voice::planSoundingDecodes(int32_t frames) {
+    planCount = 0;
+    planNext = 0;
+    if (frames <= 0 || pitchCounter < 0) return 0;
+    const int64_t lastCounter = pitchCounter + static_cast<int64_t>(frames - 1) * pitch;
+    const int64_t crossings = lastCounter / kBlockEnd;
+    int32_t address = blockAddress;
+    int32_t loop = loopAddress;
+    if (needsDecode && pitchCounter < kBlockEnd) {
+        plannedAddress[planCount] = address;
+        plannedLoop[planCount] = loop;
+        plannedContinues[planCount++] = false;  // replaces the window rather than following it
+    }
+    for (int64_t c = 0; c < crossings && planCount < kMaxPlannedBlocks; ++c) {
+        const uint8_t flags = adpcm::ramByte(soundRam, address, adpcm::kFlagsByte);
+        const BlockMove move = followBlockFlags(flags, address, loop);
+        address = move.address;
+        loop = move.loop;
+        plannedAddress[planCount] = address;  // decoded even in the step that stops the voice
+        plannedLoop[planCount] = loop;
+        plannedContinues[planCount++] = move.stops == 0;
+        if (move.stops != 0) break;
+    }
+    return planCount;
 }

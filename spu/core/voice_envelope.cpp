@@ -2,6 +2,7 @@
 // All four phases are linear; the exponential bits of the ADSR registers are stored only.
 #include "fixed_point.h"
 #include "voice.h"
+#include "voice_step_math.h"
 
 namespace {
 
@@ -86,4 +87,30 @@ void Voice::stepEnvelope() {
             break;
     }
     envelopeLevel = shiftRightArithmetic(envelopeAccumulator, kLevelShift);
+}
+
+// Steps from now in which stepEnvelope only adds the step: no phase change and no clamp. The
+// checks below mirror those in stepEnvelope; a sustain resting at full scale holds (step 0).
+int32_t Voice::envelopeQuietSteps(int32_t limit, int32_t& step) const {
+    step = envelopeStep;
+    const int32_t acc = envelopeAccumulator;
+    switch (phase) {
+        case EnvelopePhase::Attack:
+            return voicestep::stepsWithin(acc, step, INT32_MIN, kEnvelopeFull - 1, limit);
+        case EnvelopePhase::Decay: {
+            const int32_t threshold = sustainLevel * kSustainLevelUnit - 1;
+            return voicestep::stepsWithin(acc, step, threshold + 1, INT32_MAX, limit);
+        }
+        case EnvelopePhase::Sustain:
+            if (acc == kEnvelopeFull && step >= 0) {
+                step = 0;
+                return limit;
+            }
+            return voicestep::stepsWithin(acc, step, 1, kEnvelopeFull - 1, limit);
+        case EnvelopePhase::Release:
+            return voicestep::stepsWithin(acc, step, 1, INT32_MAX, limit);
+        case EnvelopePhase::Idle:
+            break;
+    }
+    return 0;
 }

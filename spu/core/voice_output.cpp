@@ -1,28 +1,19 @@
 // The per-sample output step of a voice and its volume sweep. This is the innermost loop of
 // the plug-in (24 voices, 44100 times a second, under the global lock): constant work, no
-// allocation, a block decode only once per 28 source samples.
-#include "fixed_point.h"
+// allocation, a block decode only once per 28 source samples. renderSpan runs a whole batch
+// for one voice; the straight-line stretches between events live in voice_quiet_run.cpp.
 #include "mix_accumulator.h"
 #include "voice.h"
+#include "voice_step_math.h"
+
+using namespace voicestep;
 
 namespace {
 
-constexpr int kPositionShift = 12;  // pitchCounter: 1/4096 source sample
-constexpr int32_t kFractionMask = 0xFFF;
-constexpr int kVolumeShift = 10;  // current volume is scaled by 1024
-constexpr int32_t kVolumeScale = 1 << kVolumeShift;
-constexpr int kMultiplierShift = 14;    // multiplier 16384 would be unity gain
-constexpr int kEnvelopeShift = 16;      // envelope level 0xFFFF is full scale
-constexpr int32_t kSweepStepScale = 4;  // sweep rate units per sample
+constexpr int32_t kShortestQuietRun = 4;
 
-// ((((volume >> 10) * s) >> 14) * level) >> 16, in this order and without rounding. Decoded
-// samples are unclamped, so the products can leave 32 bits; they keep their low 32 bits as
-// the chip's multiplier does.
-inline int16_t scale(int32_t currentVolume, int32_t sample, int32_t level) {
-    const int32_t multiplier = shiftRightArithmetic(currentVolume, kVolumeShift);
-    const int32_t scaled =
-        shiftRightArithmetic(wrappingMul32(multiplier, sample), kMultiplierShift);
-    return wrapTo16(shiftRightArithmetic(wrappingMul32(scaled, level), kEnvelopeShift));
+inline int32_t sweepDelta(int32_t sweepRate, int32_t decrease) {
+    return (decrease != 0 ? -sweepRate : sweepRate) * kSweepStepScale;
 }
 
 inline void stepSide(int32_t sweep, int32_t fixedVolume, int32_t sweepRate, int32_t decrease,
@@ -33,8 +24,7 @@ inline void stepSide(int32_t sweep, int32_t fixedVolume, int32_t sweepRate, int3
     }
     // Linear in both directions: the exponential bit is stored only. A rate made negative by
     // bit 12 reverses the direction and sweeps fast.
-    const int32_t delta = (decrease != 0 ? -sweepRate : sweepRate) * kSweepStepScale;
-    current = wrappingAdd32(current, delta);
+    current = wrappingAdd32(current, sweepDelta(sweepRate, decrease));
     if (current >= Voice::kVolumeLimit) {
         current = Voice::kVolumeLimit;
     } else if (current <= -Voice::kVolumeLimit) {
@@ -49,13 +39,21 @@ void Voice::stepVolume() {
     stepSide(sweepRight, fixedVolumeRight, sweepRateRight, sweepDecreaseRight, currentVolumeRight);
 }
 
-void Voice::renderSample(MixAccumulator& mix) {
-    if (phase == EnvelopePhase::Idle) {
-        activeFlag = 0;
-        return;
+// A fixed side sets the same volume every step, and a sweep resting at a bound stays there,
+// so both move by 0; a moving sweep is quiet until it would reach a bound.
+int32_t Voice::volumeQuietSteps(int32_t sweep, int32_t sweepRate, int32_t decrease,
+                                int32_t current, int32_t limit, int32_t& step) {
+    step = 0;
+    if (sweep == 0) return limit;
+    const int32_t delta = sweepDelta(sweepRate, decrease);
+    if ((current == kVolumeLimit && delta >= 0) || (current == -kVolumeLimit && delta <= 0)) {
+        return limit;
     }
-    activeFlag = 1;
+    step = delta;
+    return stepsWithin(current, delta, -kVolumeLimit + 1, kVolumeLimit - 1, limit);
+}
 
+void Voice::renderStep(int32_t& sumLeft, int32_t& sumRight) {
     // The flags acted on are those of the block just played; pitch is at most 0xFFFF, so this
     // runs at most once per step.
     while (pitchCounter >= kBlockEnd) {
@@ -67,23 +65,47 @@ void Voice::renderSample(MixAccumulator& mix) {
     // envelope step zeroes the level, so the voice adds 0, and the block the flags pointed
     // at is decoded so that the history a later key on keeps has moved on by it.
     if (needsDecode) {
-        decodeBlock();
+        if (!takePlannedBlock()) decodeBlock();
         needsDecode = false;
     }
     stepVolume();
     stepEnvelope();
 
-    // Entry 0 is the previous block's last sample: the voice runs one source sample behind
-    // its data, which makes block boundaries seamless.
-    const int32_t index = pitchCounter >> kPositionShift;
-    const int32_t fraction = pitchCounter & kFractionMask;
-    const int32_t from = sampleWindow[index];
-    const int32_t to = sampleWindow[index + 1];
-    const int32_t sample = wrappingAdd32(
-        from,
-        shiftRightArithmetic(wrappingMul32(wrappingSub32(to, from), fraction), kPositionShift));
-
-    mix.add(scale(currentVolumeLeft, sample, envelopeLevel),
-            scale(currentVolumeRight, sample, envelopeLevel), reverbFlag);
+    const int32_t sample = interpolate(window(), pitchCounter);
+    sumLeft += scale(currentVolumeLeft, sample, envelopeLevel);
+    sumRight += scale(currentVolumeRight, sample, envelopeLevel);
     pitchCounter += pitch;
+}
+
+void Voice::renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
+    int32_t done = 0;
+    while (done < frames) {
+        // An idle voice adds nothing and stands still for the rest of the span.
+        if (phase == EnvelopePhase::Idle) {
+            activeFlag = 0;
+            break;
+        }
+        activeFlag = 1;
+        // Very short runs cost more to set up than their steps: those go step by step.
+        const QuietRun run = frames - done < kShortestQuietRun ? QuietRun{0, 0, 0, 0}
+                                                               : findQuietRun(frames - done);
+        if (run.frames < kShortestQuietRun) {
+            renderStep(sumLeft[done], sumRight[done]);
+            ++done;
+        } else {
+            renderQuietRun(sumLeft + done, sumRight + done, run);
+            done += run.frames;
+        }
+    }
+    planCount = 0;  // blocks decoded ahead are only valid inside the span they were made for
+    rebaseWindow();
+}
+
+void Voice::renderSample(MixAccumulator& mix) {
+    const bool sounding = phase != EnvelopePhase::Idle;
+    int32_t left = 0;
+    int32_t right = 0;
+    renderSpan(&left, &right, 1);
+    // One contribution, already narrowed: the sums started at 0.
+    if (sounding) mix.add(wrapTo16(left), wrapTo16(right), reverbFlag);
 }

@@ -121,7 +121,7 @@ void Voice::writeRepeatAddress(uint32_t value) {
 void Voice::keyOn(uint32_t bitValue) {
     keyOnLatch = lowByte(bitValue);
     if (keyOnLatch == 0) return;
-    sampleWindow[kSamplesPerBlock] = 0;  // the first block is approached from silence
+    window()[kSamplesPerBlock] = 0;  // the first block is approached from silence
     blockAddress = startAddress;
     pitchCounter = 0;
     needsDecode = true;
