@@ -1,5 +1,6 @@
-// spu-play end to end: the WAV it leaves is valid and sounding, and every frame of it is what
-// the chip model makes for the same writes at the same frames, a device latency later.
+// spu-play end to end: the WAV it leaves is valid and sounding, a few of its frames are as
+// worked out by hand, and every frame of it is what the chip model makes for the same writes at
+// the same frames, a device latency later.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -64,6 +65,40 @@ TEST(SpuPlayTest, WavMatchesTheChipModelFrameForFrame) {
     constexpr size_t kLatencyFrames = 2048;
     ASSERT_EQ(wav.samples.size(), (kLatencyFrames + phrase.frames) * 2);
     for (size_t i = 0; i < kLatencyFrames * 2; ++i) ASSERT_EQ(wav.samples[i], 0) << i;
+
+    // A few frames worked out by hand from the phrase's writes, so that a fault shared by the
+    // plug-in and the chip model above still shows. At frame 0 voices 0, 1 and 4 are keyed on,
+    // all starting at the instrument's first block: header 0x01 (shift 1, filter 0), nibbles
+    // 0 1 1 2 3 3 3 4 4 4 4 4 4 4 4 4 4 4 3 3 3 3 3 3 3 2 2 2, so sample k is nibble k * 2048 and
+    // window entry k + 1 holds it (entry 0 is 0 after key on).
+    //   voice 0: pitch 0x478 = 1144, fixed volumes 0x2400 (x 9216), attack rate 10:
+    //            step 0x800000 / 201 = 41734
+    //   voice 1: pitch 0x11E1 = 4577, fixed 0x2000 / 0x0E00 (x 8192 / 3584), attack rate 20:
+    //            step 0x800000 / 801 = 10472
+    //   voice 4: pitch 0xD65 = 3429, left sweeping up at 40 (+160 a step from 0), right fixed
+    //            0x1000 (x 4096), attack rate 60: step 0x800000 / 7201 = 1164
+    // Frame n is the (n + 1)th step: counter n * pitch, envelope (n + 1) * step >> 8.
+    //   frame 0: every counter 0, window entry 0 = 0: silence.
+    //   frame 4: v0 counter 4576 (i 1, f 480): s = 0 + (2048 * 480 >> 12) = 240, env 815,
+    //            (9216 * 240 >> 14) * 815 >> 16 = 135 * 815 >> 16 = 1 on both sides;
+    //            v1 counter 18308 (i 4, f 1924): s = 4096 + (2048 * 1924 >> 12) = 5058, env 204,
+    //            left 2529 * 204 >> 16 = 7, right 1106 * 204 >> 16 = 3;
+    //            v4 counter 13716 (i 3, f 1428): s = 2762, env 22, left volume 800 >> 10 = 0,
+    //            right 690 * 22 >> 16 = 0.                       Frame 4: 8, 4.
+    //   frame 24: v0 counter 27456 (i 6, f 2880): s = 6144, env 4075, 3456 * 4075 >> 16 = 214;
+    //            v1 counter 109848 (i 26, f 3352): s = 4096, env 1022, left 2048 * 1022 >> 16
+    //            = 31, right 896 * 1022 >> 16 = 13;
+    //            v4 counter 82296 (i 20, f 376): s = 6144, env 113, left volume 4000 >> 10 = 3:
+    //            (3 * 6144 >> 14) * 113 >> 16 = 0, right 1536 * 113 >> 16 = 2.
+    //                                                            Frame 24: 245, 229.
+    const struct {
+        size_t frame;
+        int16_t left, right;
+    } handWorked[] = {{0, 0, 0}, {4, 8, 4}, {24, 245, 229}};
+    for (const auto& f : handWorked) {
+        EXPECT_EQ(wav.samples[(kLatencyFrames + f.frame) * 2], f.left) << "frame " << f.frame;
+        EXPECT_EQ(wav.samples[(kLatencyFrames + f.frame) * 2 + 1], f.right) << "frame " << f.frame;
+    }
     size_t mismatches = 0;
     size_t firstMismatch = 0;
     for (size_t i = 0; i < expected.size(); ++i) {
