@@ -22,30 +22,7 @@ Uint16 callbackFramesFor(uint32_t bufferFrames) {
     return static_cast<Uint16>(frames);
 }
 
-void clearRegions(LPVOID* region1, LPDWORD length1, LPVOID* region2, LPDWORD length2) {
-    // A failed Lock leaves nothing usable behind.
-    if (region1 != nullptr) *region1 = nullptr;
-    if (length1 != nullptr) *length1 = 0;
-    if (region2 != nullptr) *region2 = nullptr;
-    if (length2 != nullptr) *length2 = 0;
-}
-
 }  // namespace
-
-HRESULT checkPcmFormat(const WAVEFORMATEX* format) {
-    if (format == nullptr) return DSERR_INVALIDPARAM;
-    if (format->wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
-    const uint32_t channels = format->nChannels;
-    const uint32_t bits = format->wBitsPerSample;
-    const uint32_t rate = format->nSamplesPerSec;
-    if (channels < 1 || channels > 8) return DSERR_INVALIDPARAM;
-    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return DSERR_INVALIDPARAM;
-    if (rate < 100 || rate > 200000) return DSERR_INVALIDPARAM;  // DSBFREQUENCY_MIN..MAX
-    const uint32_t blockAlign = channels * bits / 8;
-    if (format->nBlockAlign != blockAlign || format->nAvgBytesPerSec != blockAlign * rate)
-        return DSERR_INVALIDPARAM;
-    return DS_OK;
-}
 
 // ---- Primary buffer -------------------------------------------------------------------------
 
@@ -88,7 +65,7 @@ HRESULT STDMETHODCALLTYPE PrimaryBuffer::GetStatus(LPDWORD status) {
 
 HRESULT STDMETHODCALLTYPE PrimaryBuffer::Lock(DWORD, DWORD, LPVOID* region1, LPDWORD length1,
                                               LPVOID* region2, LPDWORD length2, DWORD) {
-    clearRegions(region1, length1, region2, length2);
+    clearLockRegions(region1, length1, region2, length2);
     return DSERR_INVALIDCALL;  // written only at DSSCL_WRITEPRIMARY, which nothing here asks for
 }
 
@@ -222,26 +199,16 @@ HRESULT STDMETHODCALLTYPE StreamBuffer::GetStatus(LPDWORD status) {
 HRESULT STDMETHODCALLTYPE StreamBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* region1,
                                              LPDWORD length1, LPVOID* region2, LPDWORD length2,
                                              DWORD flags) {
-    clearRegions(region1, length1, region2, length2);
+    clearLockRegions(region1, length1, region2, length2);
     if (region1 == nullptr || length1 == nullptr) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> lock(mutex_);
     const uint32_t size = static_cast<uint32_t>(memory_.size());
     if ((flags & DSBLOCK_FROMWRITECURSOR) != 0)
         offset = playing_ ? (playCursor_ + chunkBytes_) % size : playCursor_;
-    if ((flags & DSBLOCK_ENTIREBUFFER) != 0) bytes = size;
-    if (offset >= size || bytes > size) return DSERR_INVALIDPARAM;
-    const uint32_t first = std::min<uint32_t>(bytes, size - offset);
-    const uint32_t second = bytes - first;
-    if (second != 0 && (region2 == nullptr || length2 == nullptr)) return DSERR_INVALIDPARAM;
     // The regions are written without the lock, as DirectSound memory is; they lie behind the
     // play cursor, where the callback reads only a whole lap later.
-    *region1 = memory_.data() + offset;
-    *length1 = first;
-    if (second != 0) {
-        *region2 = memory_.data();
-        *length2 = second;
-    }
-    return DS_OK;
+    return splitLockRegions(memory_.data(), size, offset, bytes, flags, region1, length1, region2,
+                            length2);
 }
 
 HRESULT STDMETHODCALLTYPE StreamBuffer::Unlock(LPVOID region1, DWORD length1, LPVOID region2,

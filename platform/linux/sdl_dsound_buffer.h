@@ -10,13 +10,10 @@
 #include <mutex>
 #include <vector>
 
+#include "dsound_buffer_rules.h"
 #include "win32_dsound.h"
 
 namespace linux_platform::detail {
-
-// The checks DirectSound makes on a PCM format: DS_OK, DSERR_BADFORMAT for another tag, or
-// DSERR_INVALIDPARAM for inconsistent members.
-HRESULT checkPcmFormat(const WAVEFORMATEX* format);
 
 class PrimaryBuffer final : public IDirectSoundBuffer {
 public:

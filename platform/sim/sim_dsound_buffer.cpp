@@ -5,18 +5,8 @@
 
 namespace sim::detail {
 
-namespace {
-
-void clearRegions(LPVOID* region1, LPDWORD length1, LPVOID* region2, LPDWORD length2) {
-    // A failed Lock leaves nothing usable behind: callers that write anyway hit a null pointer
-    // at once instead of memory that is not theirs.
-    if (region1 != nullptr) *region1 = nullptr;
-    if (length1 != nullptr) *length1 = 0;
-    if (region2 != nullptr) *region2 = nullptr;
-    if (length2 != nullptr) *length2 = 0;
-}
-
-}  // namespace
+using linux_platform::detail::clearLockRegions;
+using linux_platform::detail::splitLockRegions;
 
 SoundBuffer::SoundBuffer(std::shared_ptr<DWORD> cooperativeLevel, DWORD flags, DWORD bytes,
                          const WAVEFORMATEX* format)
@@ -100,7 +90,7 @@ HRESULT STDMETHODCALLTYPE SoundBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* r
                                             DWORD flags) {
     DsoundState& state = dsoundState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    clearRegions(region1, length1, region2, length2);
+    clearLockRegions(region1, length1, region2, length2);
     if (primary_) return DSERR_INVALIDCALL;  // the primary is written only at DSSCL_WRITEPRIMARY
     if (isStreamLocked()) {
         ++state.stats.lockCalls;
@@ -117,18 +107,8 @@ HRESULT STDMETHODCALLTYPE SoundBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* r
         offset = playing_ ? static_cast<uint32_t>((uint64_t{playCursor_} + kWriteLeadBytes) % size)
                           : playCursor_;
     }
-    if ((flags & DSBLOCK_ENTIREBUFFER) != 0) bytes = size;
-    if (offset >= size || bytes > size) return DSERR_INVALIDPARAM;
-    const uint32_t first = std::min(bytes, size - offset);
-    const uint32_t second = bytes - first;
-    if (second != 0 && (region2 == nullptr || length2 == nullptr)) return DSERR_INVALIDPARAM;
-    *region1 = memory_.data() + offset;  // also for 0 bytes: a valid pointer of length 0
-    *length1 = first;
-    if (second != 0) {
-        *region2 = memory_.data();
-        *length2 = second;
-    }
-    return DS_OK;
+    return splitLockRegions(memory_.data(), size, offset, bytes, flags, region1, length1, region2,
+                            length2);
 }
 
 HRESULT STDMETHODCALLTYPE SoundBuffer::Unlock(LPVOID region1, DWORD length1, LPVOID region2,

@@ -29,19 +29,5 @@ HRESULT takeArmedFailure(DsoundState& state, DsoundOperation operation) {
     return failure.result;
 }
 
-HRESULT checkPcmFormat(const WAVEFORMATEX* format) {
-    if (format == nullptr) return DSERR_INVALIDPARAM;
-    if (format->wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
-    const uint32_t channels = format->nChannels;
-    const uint32_t bits = format->wBitsPerSample;
-    const uint32_t rate = format->nSamplesPerSec;
-    if (channels < 1 || channels > 8) return DSERR_INVALIDPARAM;
-    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return DSERR_INVALIDPARAM;
-    if (rate < 100 || rate > 200000) return DSERR_INVALIDPARAM;  // DSBFREQUENCY_MIN..MAX
-    const uint32_t blockAlign = channels * bits / 8;
-    if (format->nBlockAlign != blockAlign || format->nAvgBytesPerSec != blockAlign * rate)
-        return DSERR_INVALIDPARAM;
-    return DS_OK;
-}
 
 }  // namespace sim::detail

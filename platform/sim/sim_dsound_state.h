@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "linux/dsound_buffer_rules.h"
 #include "sim.h"
 #include "sim_wav_capture.h"
 #include "win32_dsound.h"
@@ -57,8 +58,6 @@ DsoundState& dsoundState();
 // Called with the state's mutex held.
 HRESULT takeArmedFailure(DsoundState& state, DsoundOperation operation);
 
-// Checks a PCM format as DirectSound does: DS_OK, DSERR_BADFORMAT for another format tag, or
-// DSERR_INVALIDPARAM for inconsistent members.
-HRESULT checkPcmFormat(const WAVEFORMATEX* format);
+using linux_platform::detail::checkPcmFormat;
 
 }  // namespace sim::detail
