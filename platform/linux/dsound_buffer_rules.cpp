@@ -1,6 +1,7 @@
 #include "dsound_buffer_rules.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace linux_platform::detail {
 
@@ -40,6 +41,24 @@ HRESULT splitLockRegions(uint8_t* memory, uint32_t size, DWORD offset, DWORD byt
         *length2 = second;
     }
     return DS_OK;
+}
+
+HRESULT checkUnlockRegions(const uint8_t* memory, uint32_t size, LPVOID region1, DWORD length1,
+                           LPVOID region2, DWORD length2) {
+    const uint8_t* end = memory + size;
+    const auto* first = static_cast<const uint8_t*>(region1);
+    const auto* second = static_cast<const uint8_t*>(region2);
+    if (first == nullptr || first < memory || first > end ||
+        length1 > static_cast<size_t>(end - first))
+        return DSERR_INVALIDPARAM;
+    if (second == nullptr ? length2 != 0 : (second != memory || length2 > size))
+        return DSERR_INVALIDPARAM;
+    return DS_OK;
+}
+
+bool isDefaultDevice(LPCGUID device) {
+    static const GUID none{};
+    return device == nullptr || std::memcmp(device, &none, sizeof none) == 0;
 }
 
 }  // namespace linux_platform::detail

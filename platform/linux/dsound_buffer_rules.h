@@ -24,4 +24,13 @@ void clearLockRegions(LPVOID* region1, LPDWORD length1, LPVOID* region2, LPDWORD
 HRESULT splitLockRegions(uint8_t* memory, uint32_t size, DWORD offset, DWORD bytes, DWORD flags,
                          LPVOID* region1, LPDWORD length1, LPVOID* region2, LPDWORD length2);
 
+// Unlock's check that the pointers are ones Lock could have given: region 1 inside the buffer,
+// region 2 at its start (or null), each length within what lies behind its pointer.
+HRESULT checkUnlockRegions(const uint8_t* memory, uint32_t size, LPVOID region1, DWORD length1,
+                           LPVOID region2, DWORD length2);
+
+// DirectSoundCreate's device: null or the all-zero GUID name the default device, the only one
+// there is.
+bool isDefaultDevice(LPCGUID device);
+
 }  // namespace linux_platform::detail

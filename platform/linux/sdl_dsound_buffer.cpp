@@ -215,16 +215,8 @@ HRESULT STDMETHODCALLTYPE StreamBuffer::Unlock(LPVOID region1, DWORD length1, LP
                                                DWORD length2) {
     // Taking the lock orders what was written before every later callback.
     std::lock_guard<std::mutex> lock(mutex_);
-    const uint8_t* begin = memory_.data();
-    const uint8_t* end = begin + memory_.size();
-    const auto* first = static_cast<const uint8_t*>(region1);
-    const auto* second = static_cast<const uint8_t*>(region2);
-    if (first == nullptr || first < begin || first > end ||
-        length1 > static_cast<size_t>(end - first))
-        return DSERR_INVALIDPARAM;
-    if (second == nullptr ? length2 != 0 : (second != begin || length2 > memory_.size()))
-        return DSERR_INVALIDPARAM;
-    return DS_OK;
+    return checkUnlockRegions(memory_.data(), static_cast<uint32_t>(memory_.size()), region1,
+                              length1, region2, length2);
 }
 
 HRESULT STDMETHODCALLTYPE StreamBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {

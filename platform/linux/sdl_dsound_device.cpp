@@ -6,7 +6,6 @@
 #include <SDL.h>
 
 #include <cstddef>
-#include <cstring>
 #include <mutex>
 
 #include "sdl_dsound_buffer.h"
@@ -84,11 +83,6 @@ private:
     ULONG references_ = 1;
     DWORD level_ = 0;  // 0 until SetCooperativeLevel
 };
-
-bool isDefaultDevice(LPCGUID device) {
-    static const GUID none{};
-    return device == nullptr || std::memcmp(device, &none, sizeof none) == 0;
-}
 
 }  // namespace
 

@@ -117,18 +117,9 @@ HRESULT STDMETHODCALLTYPE SoundBuffer::Unlock(LPVOID region1, DWORD length1, LPV
     std::lock_guard<std::mutex> lock(state.mutex);
     if (primary_) return DSERR_INVALIDCALL;
     if (isStreamLocked()) ++state.stats.unlockCalls;
-    // The pointers must be ones Lock could have given: region 1 inside the buffer, region 2 at
-    // its start (or null), each length within what lies behind its pointer.
-    const uint8_t* begin = memory_.data();
-    const uint8_t* end = begin + memory_.size();
-    const uint8_t* first = static_cast<const uint8_t*>(region1);
-    const uint8_t* second = static_cast<const uint8_t*>(region2);
-    if (first == nullptr || first < begin || first > end ||
-        length1 > static_cast<size_t>(end - first))
-        return DSERR_INVALIDPARAM;
-    if (second == nullptr ? length2 != 0 : (second != begin || length2 > memory_.size()))
-        return DSERR_INVALIDPARAM;
-    return DS_OK;
+    return linux_platform::detail::checkUnlockRegions(memory_.data(),
+                                                      static_cast<uint32_t>(memory_.size()),
+                                                      region1, length1, region2, length2);
 }
 
 HRESULT STDMETHODCALLTYPE SoundBuffer::Play(DWORD reserved, DWORD priority, DWORD flags) {

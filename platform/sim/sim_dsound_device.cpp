@@ -3,7 +3,6 @@
 #include "win32_dsound.h"
 
 #include <cstddef>
-#include <cstring>
 #include <memory>
 
 #include "sim_dsound_buffer.h"
@@ -100,11 +99,6 @@ private:
     ULONG references_ = 1;
     std::shared_ptr<DWORD> cooperativeLevel_;  // 0 until SetCooperativeLevel
 };
-
-bool isDefaultDevice(LPCGUID device) {
-    static const GUID none{};
-    return device == nullptr || std::memcmp(device, &none, sizeof none) == 0;
-}
 
 }  // namespace
 

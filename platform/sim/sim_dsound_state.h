@@ -59,5 +59,6 @@ DsoundState& dsoundState();
 HRESULT takeArmedFailure(DsoundState& state, DsoundOperation operation);
 
 using linux_platform::detail::checkPcmFormat;
+using linux_platform::detail::isDefaultDevice;
 
 }  // namespace sim::detail
