@@ -82,6 +82,7 @@ TEST_F(PumpTest, LostBufferFreezesTheChipUntilItIsBack) {
     EXPECT_EQ(level, 100 * 260 >> 8);
 
     sim::dsoundSetBufferLost(true);
+    settle();  // a pass that locked before the loss finishes its Unlock
     const int unlocks = sim::dsoundStats().unlockCalls;
     advanceAndSettle(400);
     advanceAndSettle(400);
@@ -98,6 +99,9 @@ TEST_F(PumpTest, LostBufferFreezesTheChipUntilItIsBack) {
 
 TEST_F(PumpTest, AnyLockFailureEndsThePassLikeALostBuffer) {
     sim::dsoundFailOperation("Lock", DSERR_INVALIDPARAM, true);
+    // The thread passes all the time, locking 0 bytes while the cursor stands: let a pass that
+    // had locked before the failure was armed finish its Unlock first.
+    settle();
     const int unlocks = sim::dsoundStats().unlockCalls;
     advanceAndSettle(400);
     EXPECT_EQ(sim::dsoundStats().unlockCalls, unlocks);
