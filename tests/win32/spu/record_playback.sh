@@ -26,8 +26,21 @@ play_and_analyse() {
     nice -n -10 parec -d cap.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 \
         --raw >"$raw" &
     local parec_pid=$!
-    # Let the recording stream settle before anything plays.
-    sleep 0.5
+    # parec can take more than a second to connect and deliver its first data: nothing may
+    # play before the recording really runs, or the start of the first sound is missing from it.
+    local waited=0
+    while [ ! -s "$raw" ] && [ "$waited" -lt 100 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    if [ ! -s "$raw" ]; then
+        kill "$parec_pid" 2>/dev/null
+        wait "$parec_pid" 2>/dev/null
+        echo "record_playback.sh: parec recorded nothing in 10 s" >&2
+        return 1
+    fi
+    # Then let the recording stream settle.
+    sleep 0.3
 
     # The plug-in's streaming thread asks for above-normal priority, which Wine cannot give it
     # on Linux without privileges; a machine busy compiling would then starve it for hundreds of
