@@ -109,12 +109,8 @@ wine_env_stop
 # The 32-bit DLLs the hosts load: always read and checked; run under Wine only where the
 # machine can start 32-bit Wine.
 if wine_env_available win32; then
-    # The recorded playback is judged on x86-64 only: on these machines 32-bit Wine's own audio
-    # path lost the first second of the stream or inserted silences and skips in 3 of 5 quiet
-    # runs, at a different place each time, while the same plug-in code plays clean under wine64.
-    echo "== wine32: the recorded playback runs in the wine64 layer only (32-bit Wine's audio path is unreliable here)"
     wine_env_start win32
-    run_layer wine32 win32 "" "-LE recorded"
+    run_layer wine32 win32 "" ""
     wine_env_stop
 else
     echo "== wine32: skipped running the 32-bit DLLs under Wine: $(wine_env_unavailable_reason win32); checking them statically"
