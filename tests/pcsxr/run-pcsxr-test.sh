@@ -157,6 +157,8 @@ if [ "$audio" = yes ]; then
     "${boost[@]}" parec -d cap.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw \
         >"$work/run1.raw" &
     parec_pid=$!
+    # parec can take over a second to connect: the recording's clock starts with its first data.
+    for _ in $(seq 100); do [ -s "$work/run1.raw" ] && break; sleep 0.1; done
     record_start=$(date +%s.%N)
     sleep 0.3
 fi
