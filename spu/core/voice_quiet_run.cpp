@@ -7,10 +7,12 @@
 // Nothing changes a voice between two frames of a batch (the streaming thread holds the global
 // lock for the whole batch), so a run may span as much of the batch as its events allow.
 #include "cpu_features.h"
+#include "quiet_run_kernels.h"
 #include "voice.h"
 #include "voice_step_math.h"
 
 using namespace voicestep;
+using namespace quietrun;
 
 namespace {
 
@@ -18,26 +20,14 @@ inline int32_t minimum(int32_t a, int32_t b) {
     return a < b ? a : b;
 }
 
-// Longest quiet run rendered at once: bounds the scratch of interpolated samples.
-constexpr int32_t kMaxRunFrames = 256;
+}  // namespace
 
-// What moves in a run, and by how much each step.
-struct RunState {
-    int32_t counter;
-    int32_t volumeLeft;
-    int32_t volumeRight;
-    int32_t accumulator;
-};
-struct RunSteps {
-    int32_t pitch;
-    int32_t volumeLeft;
-    int32_t volumeRight;
-    int32_t envelope;
-};
+namespace quietrun {
+namespace {
 
-SPU_KERNEL void quietRunKernel(const int32_t* window, RunState& state, const RunSteps& steps,
-                               int32_t frames, int32_t* __restrict sumLeft,
-                               int32_t* __restrict sumRight) {
+SPU_KERNEL void plainKernel(const int32_t* window, RunState& state, const RunSteps& steps,
+                            int32_t frames, int32_t* __restrict sumLeft,
+                            int32_t* __restrict sumRight) {
     // The window reads depend on the counter, so they are gathered first; what follows is
     // the same few operations on every frame, which the compiler vectorises.
     int32_t samples[kMaxRunFrames];
@@ -65,19 +55,21 @@ SPU_KERNEL void quietRunKernel(const int32_t* window, RunState& state, const Run
     state.accumulator = accumulator;
 }
 
-void quietRunBaseline(const int32_t* window, RunState& state, const RunSteps& steps, int32_t frames,
-                      int32_t* sumLeft, int32_t* sumRight) {
-    quietRunKernel(window, state, steps, frames, sumLeft, sumRight);
+}  // namespace
+
+void renderPlain(const int32_t* window, RunState& state, const RunSteps& steps, int32_t frames,
+                 int32_t* sumLeft, int32_t* sumRight) {
+    plainKernel(window, state, steps, frames, sumLeft, sumRight);
 }
 
 #if SPU_HAVE_AVX2_PATH
-SPU_TARGET_AVX2 void quietRunAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
-                                  int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
-    quietRunKernel(window, state, steps, frames, sumLeft, sumRight);
+SPU_TARGET_AVX2 void renderPlainAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
+                                     int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
+    plainKernel(window, state, steps, frames, sumLeft, sumRight);
 }
 #endif
 
-}  // namespace
+}  // namespace quietrun
 
 Voice::QuietRun Voice::findQuietRun(int32_t limit) const {
     QuietRun run{0, 0, 0, 0};
@@ -114,12 +106,16 @@ void Voice::renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& 
     const int32_t* source = window();
 #if SPU_HAVE_AVX2_PATH
     if (cpuHasAvx2()) {
-        quietRunAvx2(source, state, steps, run.frames, sumLeft, sumRight);
+        if (pitch <= kRowPitchLimit) {
+            renderRowsAvx2(source, state, steps, run.frames, sumLeft, sumRight);
+        } else {
+            renderPlainAvx2(source, state, steps, run.frames, sumLeft, sumRight);
+        }
     } else {
-        quietRunBaseline(source, state, steps, run.frames, sumLeft, sumRight);
+        renderPlain(source, state, steps, run.frames, sumLeft, sumRight);
     }
 #else
-    quietRunBaseline(source, state, steps, run.frames, sumLeft, sumRight);
+    renderPlain(source, state, steps, run.frames, sumLeft, sumRight);
 #endif
     pitchCounter = state.counter - crossed * kBlockEnd;
     settleCrossedBlocks(crossed);

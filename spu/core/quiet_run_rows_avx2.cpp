@@ -1,0 +1,111 @@
+// The AVX2 quiet run for pitches up to 2, the range nearly all sound data plays at (samples
+// recorded at 44100 Hz or less). Each step reads the two window entries around its counter,
+// at an index that moves with the counter. A general gather costs one load and a lane insert
+// per entry, which made up most of a run's time, and the frames of a run only began once all
+// of its samples were gathered, so a run of a 1 ms pass paid that start-up on few frames.
+// At these pitches 8 steps read inside 16 entries from the first step's index: two row loads
+// and a lane permute give all 16 entries, and one loop renders each group of 8 frames start
+// to end.
+#include "cpu_features.h"
+#include "quiet_run_kernels.h"
+#include "voice_step_math.h"
+
+#if SPU_HAVE_AVX2_PATH
+#include <immintrin.h>
+
+namespace quietrun {
+namespace {
+
+using namespace voicestep;
+
+constexpr int32_t kRowEntries = 8;  // one 256-bit row of window entries
+
+// The same arithmetic as voicestep::scale, lane by lane: 32-bit products keep their low 32
+// bits (vpmulld), shifts are arithmetic, the result is narrowed to 16 bits.
+SPU_TARGET_AVX2 inline __m256i scaleLanes(__m256i volume, __m256i sample, __m256i level) {
+    const __m256i multiplier = _mm256_srai_epi32(volume, kVolumeShift);
+    const __m256i scaled =
+        _mm256_srai_epi32(_mm256_mullo_epi32(multiplier, sample), kMultiplierShift);
+    const __m256i full = _mm256_srai_epi32(_mm256_mullo_epi32(scaled, level), kEnvelopeShift);
+    return _mm256_srai_epi32(_mm256_slli_epi32(full, 16), 16);
+}
+
+// Entries first + offset of the window, offset 0..15 per lane, from its two rows.
+SPU_TARGET_AVX2 inline __m256i pickEntries(__m256i lowRow, __m256i highRow, __m256i offset) {
+    const __m256i inHighRow = _mm256_cmpgt_epi32(offset, _mm256_set1_epi32(kRowEntries - 1));
+    // The permute reads the low 3 bits of each offset: the same place in either row.
+    return _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lowRow, offset),
+                              _mm256_permutevar8x32_epi32(highRow, offset), inHighRow);
+}
+
+// Frame k of the group at counter c: from = window[c >> 12], to = the entry after it.
+SPU_TARGET_AVX2 inline __m256i interpolateLanes(const int32_t* window, __m256i counter) {
+    const __m256i index = _mm256_srai_epi32(counter, kPositionShift);
+    // Lane 0 holds the group's lowest counter; pitch <= 2 keeps lane 7's `to` within 15.
+    const int32_t first = _mm256_cvtsi256_si32(index);
+    const __m256i lowRow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + first));
+    const __m256i highRow =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + first + kRowEntries));
+    const __m256i offset = _mm256_sub_epi32(index, _mm256_set1_epi32(first));
+    const __m256i from = pickEntries(lowRow, highRow, offset);
+    const __m256i to = pickEntries(lowRow, highRow, _mm256_add_epi32(offset, _mm256_set1_epi32(1)));
+    const __m256i fraction = _mm256_and_si256(counter, _mm256_set1_epi32(kFractionMask));
+    const __m256i delta = _mm256_mullo_epi32(_mm256_sub_epi32(to, from), fraction);
+    return _mm256_add_epi32(from, _mm256_srai_epi32(delta, kPositionShift));
+}
+
+// start + (lane + first) * step in each lane: a value that moves by `step` a frame.
+SPU_TARGET_AVX2 inline __m256i rampLanes(int32_t start, int32_t step, int32_t first) {
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i stepsIn = _mm256_add_epi32(lane, _mm256_set1_epi32(first));
+    return _mm256_add_epi32(_mm256_set1_epi32(start),
+                            _mm256_mullo_epi32(stepsIn, _mm256_set1_epi32(step)));
+}
+
+SPU_TARGET_AVX2 inline __m256i addInRun(__m256i sums, __m256i contribution, __m256i inRun) {
+    return _mm256_add_epi32(sums, _mm256_and_si256(contribution, inRun));
+}
+
+}  // namespace
+
+SPU_TARGET_AVX2 void renderRowsAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
+                                    int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
+    // Frame j reads at counter + j * pitch and has moved its volumes and envelope j + 1 times.
+    __m256i counter = rampLanes(state.counter, steps.pitch, 0);
+    __m256i volumeLeft = rampLanes(state.volumeLeft, steps.volumeLeft, 1);
+    __m256i volumeRight = rampLanes(state.volumeRight, steps.volumeRight, 1);
+    __m256i accumulator = rampLanes(state.accumulator, steps.envelope, 1);
+    const __m256i groupPitch = _mm256_set1_epi32(wrappingMul32(steps.pitch, kGroupFrames));
+    const __m256i groupLeft = _mm256_set1_epi32(wrappingMul32(steps.volumeLeft, kGroupFrames));
+    const __m256i groupRight = _mm256_set1_epi32(wrappingMul32(steps.volumeRight, kGroupFrames));
+    const __m256i groupEnvelope = _mm256_set1_epi32(wrappingMul32(steps.envelope, kGroupFrames));
+    // Lanes past the run read at the last frame's counter (entries the run reads anyway) and
+    // add 0.
+    const __m256i lastCounter = _mm256_set1_epi32(state.counter + (frames - 1) * steps.pitch);
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    for (int32_t j = 0; j < frames; j += kGroupFrames) {
+        const __m256i sample = interpolateLanes(window, _mm256_min_epi32(counter, lastCounter));
+        const __m256i level = _mm256_srai_epi32(accumulator, kEnvelopeLevelShift);
+        const __m256i inRun = _mm256_cmpgt_epi32(_mm256_set1_epi32(frames - j), lane);
+        __m256i* left = reinterpret_cast<__m256i*>(sumLeft + j);
+        __m256i* right = reinterpret_cast<__m256i*>(sumRight + j);
+        _mm256_storeu_si256(
+            left, addInRun(_mm256_loadu_si256(left), scaleLanes(volumeLeft, sample, level), inRun));
+        _mm256_storeu_si256(right, addInRun(_mm256_loadu_si256(right),
+                                            scaleLanes(volumeRight, sample, level), inRun));
+        counter = _mm256_add_epi32(counter, groupPitch);
+        volumeLeft = _mm256_add_epi32(volumeLeft, groupLeft);
+        volumeRight = _mm256_add_epi32(volumeRight, groupRight);
+        accumulator = _mm256_add_epi32(accumulator, groupEnvelope);
+    }
+    // Where the steps end: findQuietRun kept every one of them inside its bounds, so these
+    // are the values the steps reach one by one.
+    state.counter = wrappingAdd32(state.counter, wrappingMul32(frames, steps.pitch));
+    state.volumeLeft = wrappingAdd32(state.volumeLeft, wrappingMul32(frames, steps.volumeLeft));
+    state.volumeRight = wrappingAdd32(state.volumeRight, wrappingMul32(frames, steps.volumeRight));
+    state.accumulator = wrappingAdd32(state.accumulator, wrappingMul32(frames, steps.envelope));
+}
+
+}  // namespace quietrun
+
+#endif
