@@ -21,13 +21,13 @@ using namespace voicestep;
 constexpr int32_t kRowEntries = 8;  // one 256-bit row of window entries
 
 // The same arithmetic as voicestep::scale, lane by lane: 32-bit products keep their low 32
-// bits (vpmulld), shifts are arithmetic, the result is narrowed to 16 bits.
+// bits (vpmulld), shifts are arithmetic.
 SPU_TARGET_AVX2 inline __m256i scaleLanes(__m256i volume, __m256i sample, __m256i level) {
     const __m256i multiplier = _mm256_srai_epi32(volume, kVolumeShift);
     const __m256i scaled =
         _mm256_srai_epi32(_mm256_mullo_epi32(multiplier, sample), kMultiplierShift);
-    const __m256i full = _mm256_srai_epi32(_mm256_mullo_epi32(scaled, level), kEnvelopeShift);
-    return _mm256_srai_epi32(_mm256_slli_epi32(full, 16), 16);
+    // A 32-bit value shifted down by 16 already lies in 16 bits: the narrowing is implicit.
+    return _mm256_srai_epi32(_mm256_mullo_epi32(scaled, level), kEnvelopeShift);
 }
 
 // Entries first + offset of the window, offset 0..15 per lane, from its two rows.
@@ -62,8 +62,34 @@ SPU_TARGET_AVX2 inline __m256i rampLanes(int32_t start, int32_t step, int32_t fi
                             _mm256_mullo_epi32(stepsIn, _mm256_set1_epi32(step)));
 }
 
-SPU_TARGET_AVX2 inline __m256i addInRun(__m256i sums, __m256i contribution, __m256i inRun) {
-    return _mm256_add_epi32(sums, _mm256_and_si256(contribution, inRun));
+// Where a run stands at frame j of a group: its counter, volumes and envelope, lane by lane.
+struct Ramps {
+    __m256i counter;
+    __m256i volumeLeft;
+    __m256i volumeRight;
+    __m256i accumulator;
+};
+
+// One group of 8 frames added to the sums. The last group of a run may be partial: its lanes
+// past the run read at the run's last counter (entries the run reads anyway) and add 0.
+template <bool Partial>
+SPU_TARGET_AVX2 inline void renderGroup(const int32_t* window, const Ramps& at, __m256i lastCounter,
+                                        int32_t inRun, int32_t* sumLeft, int32_t* sumRight) {
+    const __m256i counter = Partial ? _mm256_min_epi32(at.counter, lastCounter) : at.counter;
+    const __m256i sample = interpolateLanes(window, counter);
+    const __m256i level = _mm256_srai_epi32(at.accumulator, kEnvelopeLevelShift);
+    __m256i left = scaleLanes(at.volumeLeft, sample, level);
+    __m256i right = scaleLanes(at.volumeRight, sample, level);
+    if (Partial) {
+        const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i keep = _mm256_cmpgt_epi32(_mm256_set1_epi32(inRun), lane);
+        left = _mm256_and_si256(left, keep);
+        right = _mm256_and_si256(right, keep);
+    }
+    __m256i* outLeft = reinterpret_cast<__m256i*>(sumLeft);
+    __m256i* outRight = reinterpret_cast<__m256i*>(sumRight);
+    _mm256_storeu_si256(outLeft, _mm256_add_epi32(_mm256_loadu_si256(outLeft), left));
+    _mm256_storeu_si256(outRight, _mm256_add_epi32(_mm256_loadu_si256(outRight), right));
 }
 
 }  // namespace
@@ -71,33 +97,25 @@ SPU_TARGET_AVX2 inline __m256i addInRun(__m256i sums, __m256i contribution, __m2
 SPU_TARGET_AVX2 void renderRowsAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
                                     int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
     // Frame j reads at counter + j * pitch and has moved its volumes and envelope j + 1 times.
-    __m256i counter = rampLanes(state.counter, steps.pitch, 0);
-    __m256i volumeLeft = rampLanes(state.volumeLeft, steps.volumeLeft, 1);
-    __m256i volumeRight = rampLanes(state.volumeRight, steps.volumeRight, 1);
-    __m256i accumulator = rampLanes(state.accumulator, steps.envelope, 1);
+    Ramps at{rampLanes(state.counter, steps.pitch, 0),
+             rampLanes(state.volumeLeft, steps.volumeLeft, 1),
+             rampLanes(state.volumeRight, steps.volumeRight, 1),
+             rampLanes(state.accumulator, steps.envelope, 1)};
     const __m256i groupPitch = _mm256_set1_epi32(wrappingMul32(steps.pitch, kGroupFrames));
     const __m256i groupLeft = _mm256_set1_epi32(wrappingMul32(steps.volumeLeft, kGroupFrames));
     const __m256i groupRight = _mm256_set1_epi32(wrappingMul32(steps.volumeRight, kGroupFrames));
     const __m256i groupEnvelope = _mm256_set1_epi32(wrappingMul32(steps.envelope, kGroupFrames));
-    // Lanes past the run read at the last frame's counter (entries the run reads anyway) and
-    // add 0.
     const __m256i lastCounter = _mm256_set1_epi32(state.counter + (frames - 1) * steps.pitch);
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    for (int32_t j = 0; j < frames; j += kGroupFrames) {
-        const __m256i sample = interpolateLanes(window, _mm256_min_epi32(counter, lastCounter));
-        const __m256i level = _mm256_srai_epi32(accumulator, kEnvelopeLevelShift);
-        const __m256i inRun = _mm256_cmpgt_epi32(_mm256_set1_epi32(frames - j), lane);
-        __m256i* left = reinterpret_cast<__m256i*>(sumLeft + j);
-        __m256i* right = reinterpret_cast<__m256i*>(sumRight + j);
-        _mm256_storeu_si256(
-            left, addInRun(_mm256_loadu_si256(left), scaleLanes(volumeLeft, sample, level), inRun));
-        _mm256_storeu_si256(right, addInRun(_mm256_loadu_si256(right),
-                                            scaleLanes(volumeRight, sample, level), inRun));
-        counter = _mm256_add_epi32(counter, groupPitch);
-        volumeLeft = _mm256_add_epi32(volumeLeft, groupLeft);
-        volumeRight = _mm256_add_epi32(volumeRight, groupRight);
-        accumulator = _mm256_add_epi32(accumulator, groupEnvelope);
+    int32_t j = 0;
+    for (; j + kGroupFrames <= frames; j += kGroupFrames) {
+        renderGroup<false>(window, at, lastCounter, kGroupFrames, sumLeft + j, sumRight + j);
+        at.counter = _mm256_add_epi32(at.counter, groupPitch);
+        at.volumeLeft = _mm256_add_epi32(at.volumeLeft, groupLeft);
+        at.volumeRight = _mm256_add_epi32(at.volumeRight, groupRight);
+        at.accumulator = _mm256_add_epi32(at.accumulator, groupEnvelope);
     }
+    if (j < frames)
+        renderGroup<true>(window, at, lastCounter, frames - j, sumLeft + j, sumRight + j);
     // Where the steps end: findQuietRun kept every one of them inside its bounds, so these
     // are the values the steps reach one by one.
     state.counter = wrappingAdd32(state.counter, wrappingMul32(frames, steps.pitch));
