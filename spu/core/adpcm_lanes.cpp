@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#endif
-
 #include "cpu_features.h"
 #include "fixed_point.h"
 #include "voice.h"
@@ -126,65 +122,6 @@ void decodeLanesBaseline(Lane* lanes, int32_t count) {
     scatterLanes(lanes, count, scratch);
 }
 
-#if SPU_HAVE_AVX2_PATH
-// One group of 8 lanes through its 28 steps with the predictor history in registers: each
-// step waits on the one before it, and a round trip through memory per step (as the
-// vectorised loops above make) nearly doubled the chain.
-SPU_TARGET_AVX2 inline __m256i loadGroup(const void* row, int32_t base) {
-    return _mm256_loadu_si256(
-        reinterpret_cast<const __m256i*>(static_cast<const int32_t*>(row) + base));
-}
-
-template <int Groups>
-SPU_TARGET_AVX2 void predictGroupsAvx2(LaneScratch& s) {
-    __m256i shift[Groups], f0[Groups], f1[Groups], h1[Groups], h2[Groups];
-    for (int g = 0; g < Groups; ++g) {
-        const int32_t base = g * kVectorGroup;
-        shift[g] = _mm256_add_epi32(loadGroup(s.shift, base), _mm256_set1_epi32(kNibbleShift));
-        f0[g] = loadGroup(s.f0, base);
-        f1[g] = loadGroup(s.f1, base);
-        h1[g] = loadGroup(s.h1, base);
-        h2[g] = loadGroup(s.h2, base);
-    }
-    const __m256i lowNibble = _mm256_set1_epi32(0x0F);
-    const __m256i highNibble = _mm256_set1_epi32(0xF0);
-    for (int i = 0; i < kSamplesPerBlock; ++i) {
-        for (int g = 0; g < Groups; ++g) {
-            const __m256i bytes = loadGroup(s.data[i / 2], g * kVectorGroup);
-            // As rawSample: the nibble to the top 4 bits of 32, then down by 16 + shift.
-            const __m256i top = (i & 1) == 0
-                                    ? _mm256_slli_epi32(_mm256_and_si256(bytes, lowNibble), 28)
-                                    : _mm256_slli_epi32(_mm256_and_si256(bytes, highNibble), 24);
-            const __m256i prediction = _mm256_add_epi32(_mm256_mullo_epi32(h1[g], f0[g]),
-                                                        _mm256_mullo_epi32(h2[g], f1[g]));
-            const __m256i sample = _mm256_add_epi32(_mm256_srav_epi32(top, shift[g]),
-                                                    _mm256_srai_epi32(prediction, kPredictorShift));
-            h2[g] = h1[g];
-            h1[g] = sample;
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(s.out[i] + g * kVectorGroup), sample);
-        }
-    }
-    for (int g = 0; g < Groups; ++g) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(s.h1 + g * kVectorGroup), h1[g]);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(s.h2 + g * kVectorGroup), h2[g]);
-    }
-}
-
-SPU_TARGET_AVX2 void decodeLanesAvx2(Lane* lanes, int32_t count) {
-    LaneScratch scratch;
-    const int32_t padded = gatherLanes(lanes, count, scratch);
-    // Groups side by side: their chains are independent, so the processor overlaps them.
-    if (padded == 3 * kVectorGroup) {
-        predictGroupsAvx2<3>(scratch);
-    } else if (padded == 2 * kVectorGroup) {
-        predictGroupsAvx2<2>(scratch);
-    } else {
-        predictGroupsAvx2<1>(scratch);
-    }
-    scatterLanes(lanes, count, scratch);
-}
-#endif
-
 }  // namespace
 
 void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
@@ -198,6 +135,7 @@ void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
 
 void decodeLanes(Lane* lanes, int32_t count) {
     if (count > kMaxLanes) count = kMaxLanes;
+    if (count <= 0) return;
     if (count == 1) {
         decodeOneLane(lanes);
         return;

@@ -37,5 +37,8 @@ struct Lane {
 
 // Decodes up to kMaxLanes independent blocks at once.
 void decodeLanes(Lane* lanes, int32_t count);
+// The same on AVX2 (adpcm_lanes_avx2.cpp), 1..kMaxLanes lanes; decodeLanes calls it when the
+// processor has AVX2.
+void decodeLanesAvx2(Lane* lanes, int32_t count);
 
 }  // namespace adpcm
