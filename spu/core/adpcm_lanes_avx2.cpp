@@ -93,6 +93,7 @@ SPU_TARGET_AVX2 inline __m256i nibbleOnTop(const GroupInput& in, int i) {
 template <int Groups>
 SPU_TARGET_AVX2 void predictGroups(GroupInput* in, int32_t (*out)[kMaxLanes]) {
     __m256i shift[Groups], f0[Groups], f1[Groups], h1[Groups], h2[Groups];
+#pragma GCC unroll 3
     for (int g = 0; g < Groups; ++g) {
         const __m256i header = in[g].words[0];
         shift[g] = _mm256_add_epi32(_mm256_and_si256(header, _mm256_set1_epi32(kShiftMask)),
@@ -101,7 +102,10 @@ SPU_TARGET_AVX2 void predictGroups(GroupInput* in, int32_t (*out)[kMaxLanes]) {
         h1[g] = in[g].history1;
         h2[g] = in[g].history2;
     }
+    // Unrolled, so that every vector above stays in a register.
+#pragma GCC unroll 28
     for (int i = 0; i < kSamplesPerBlock; ++i) {
+#pragma GCC unroll 3
         for (int g = 0; g < Groups; ++g) {
             const __m256i prediction = _mm256_add_epi32(_mm256_mullo_epi32(h1[g], f0[g]),
                                                         _mm256_mullo_epi32(h2[g], f1[g]));
@@ -113,6 +117,7 @@ SPU_TARGET_AVX2 void predictGroups(GroupInput* in, int32_t (*out)[kMaxLanes]) {
             _mm256_store_si256(reinterpret_cast<__m256i*>(out[i] + g * kGroupLanes), sample);
         }
     }
+#pragma GCC unroll 3
     for (int g = 0; g < Groups; ++g) {
         in[g].history1 = h1[g];
         in[g].history2 = h2[g];
