@@ -72,22 +72,25 @@ SPU_TARGET_AVX2 void renderPlainAvx2(const int32_t* window, RunState& state, con
 }  // namespace quietrun
 
 Voice::QuietRun Voice::findQuietRun(int32_t limit) const {
-    QuietRun run{0, 0, 0, 0};
     limit = minimum(limit, kMaxRunFrames);
     // Block handling: a pending decode or a counter at the block end is an event now. Otherwise
     // steps 0..k-1 see counters pitchCounter + j * pitch, which stay inside the current block
     // and the planned blocks that follow it without stopping the voice.
-    if (needsDecode || pitchCounter < 0 || pitchCounter >= kBlockEnd) return run;
+    if (needsDecode || pitchCounter < 0 || pitchCounter >= kBlockEnd) return QuietRun{0, 0, 0, 0};
     const int32_t playable = (continuingBlocks() + 1) * kBlockEnd;
     if (pitch > 0) limit = minimum(limit, (playable - pitchCounter + pitch - 1) / pitch);
 
-    limit = minimum(limit, envelopeQuietSteps(limit, run.envelopeStep));
+    // The steps land in locals, not in the result: the result leaves in two 64-bit registers,
+    // and reading those halves back from 32-bit stores into it stalls the store forwarding.
+    int32_t envelopeStep = 0;
+    int32_t stepLeft = 0;
+    int32_t stepRight = 0;
+    limit = minimum(limit, envelopeQuietSteps(limit, envelopeStep));
     limit = minimum(limit, volumeQuietSteps(sweepLeft, sweepRateLeft, sweepDecreaseLeft,
-                                            currentVolumeLeft, limit, run.volumeStepLeft));
+                                            currentVolumeLeft, limit, stepLeft));
     limit = minimum(limit, volumeQuietSteps(sweepRight, sweepRateRight, sweepDecreaseRight,
-                                            currentVolumeRight, limit, run.volumeStepRight));
-    run.frames = limit;
-    return run;
+                                            currentVolumeRight, limit, stepRight));
+    return QuietRun{limit, stepLeft, stepRight, envelopeStep};
 }
 
 void Voice::renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& run) {
