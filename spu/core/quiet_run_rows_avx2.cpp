@@ -18,7 +18,8 @@ namespace {
 
 using namespace voicestep;
 
-constexpr int32_t kRowEntries = 8;  // one 256-bit row of window entries
+constexpr int32_t kRowEntries = 8;       // one 256-bit row of window entries
+constexpr int32_t kPitchUnity = 0x1000;  // one source sample a step
 
 // The same arithmetic as voicestep::scale, lane by lane: 32-bit products keep their low 32
 // bits (vpmulld), shifts are arithmetic.
@@ -30,25 +31,31 @@ SPU_TARGET_AVX2 inline __m256i scaleLanes(__m256i volume, __m256i sample, __m256
     return _mm256_srai_epi32(_mm256_mullo_epi32(scaled, level), kEnvelopeShift);
 }
 
-// Entries first + offset of the window, offset 0..15 per lane, from its two rows.
-SPU_TARGET_AVX2 inline __m256i pickEntries(__m256i lowRow, __m256i highRow, __m256i offset) {
-    const __m256i inHighRow = _mm256_cmpgt_epi32(offset, _mm256_set1_epi32(kRowEntries - 1));
-    // The permute reads the low 3 bits of each offset: the same place in either row.
-    return _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lowRow, offset),
-                              _mm256_permutevar8x32_epi32(highRow, offset), inHighRow);
+SPU_TARGET_AVX2 inline __m256i loadRow(const int32_t* entries) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(entries));
+}
+
+// Entry first + offset (+ 1 with `row` one entry further on) of the window in each lane.
+// Up to pitch 1 a group's offsets are 0..7 and one row holds them all; up to pitch 2 they
+// reach 15 and a second row follows: the permute reads the low 3 bits of each offset, the
+// same place in either row.
+template <bool TwoRows>
+SPU_TARGET_AVX2 inline __m256i pickEntries(const int32_t* row, __m256i offset) {
+    const __m256i inFirstRow = _mm256_permutevar8x32_epi32(loadRow(row), offset);
+    if (!TwoRows) return inFirstRow;
+    const __m256i inSecondRow = _mm256_permutevar8x32_epi32(loadRow(row + kRowEntries), offset);
+    const __m256i second = _mm256_cmpgt_epi32(offset, _mm256_set1_epi32(kRowEntries - 1));
+    return _mm256_blendv_epi8(inFirstRow, inSecondRow, second);
 }
 
 // Frame k of the group at counter c: from = window[c >> 12], to = the entry after it.
+template <bool TwoRows>
 SPU_TARGET_AVX2 inline __m256i interpolateLanes(const int32_t* window, __m256i counter) {
     const __m256i index = _mm256_srai_epi32(counter, kPositionShift);
-    // Lane 0 holds the group's lowest counter; pitch <= 2 keeps lane 7's `to` within 15.
-    const int32_t first = _mm256_cvtsi256_si32(index);
-    const __m256i lowRow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + first));
-    const __m256i highRow =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + first + kRowEntries));
+    const int32_t first = _mm256_cvtsi256_si32(index);  // lane 0 has the lowest counter
     const __m256i offset = _mm256_sub_epi32(index, _mm256_set1_epi32(first));
-    const __m256i from = pickEntries(lowRow, highRow, offset);
-    const __m256i to = pickEntries(lowRow, highRow, _mm256_add_epi32(offset, _mm256_set1_epi32(1)));
+    const __m256i from = pickEntries<TwoRows>(window + first, offset);
+    const __m256i to = pickEntries<TwoRows>(window + first + 1, offset);
     const __m256i fraction = _mm256_and_si256(counter, _mm256_set1_epi32(kFractionMask));
     const __m256i delta = _mm256_mullo_epi32(_mm256_sub_epi32(to, from), fraction);
     return _mm256_add_epi32(from, _mm256_srai_epi32(delta, kPositionShift));
@@ -72,11 +79,11 @@ struct Ramps {
 
 // One group of 8 frames added to the sums. The last group of a run may be partial: its lanes
 // past the run read at the run's last counter (entries the run reads anyway) and add 0.
-template <bool Partial>
+template <bool TwoRows, bool Partial>
 SPU_TARGET_AVX2 inline void renderGroup(const int32_t* window, const Ramps& at, __m256i lastCounter,
                                         int32_t inRun, int32_t* sumLeft, int32_t* sumRight) {
     const __m256i counter = Partial ? _mm256_min_epi32(at.counter, lastCounter) : at.counter;
-    const __m256i sample = interpolateLanes(window, counter);
+    const __m256i sample = interpolateLanes<TwoRows>(window, counter);
     const __m256i level = _mm256_srai_epi32(at.accumulator, kEnvelopeLevelShift);
     __m256i left = scaleLanes(at.volumeLeft, sample, level);
     __m256i right = scaleLanes(at.volumeRight, sample, level);
@@ -92,10 +99,9 @@ SPU_TARGET_AVX2 inline void renderGroup(const int32_t* window, const Ramps& at, 
     _mm256_storeu_si256(outRight, _mm256_add_epi32(_mm256_loadu_si256(outRight), right));
 }
 
-}  // namespace
-
-SPU_TARGET_AVX2 void renderRowsAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
-                                    int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
+template <bool TwoRows>
+SPU_TARGET_AVX2 void renderRows(const int32_t* window, RunState& state, const RunSteps& steps,
+                                int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
     // Frame j reads at counter + j * pitch and has moved its volumes and envelope j + 1 times.
     Ramps at{rampLanes(state.counter, steps.pitch, 0),
              rampLanes(state.volumeLeft, steps.volumeLeft, 1),
@@ -108,20 +114,32 @@ SPU_TARGET_AVX2 void renderRowsAvx2(const int32_t* window, RunState& state, cons
     const __m256i lastCounter = _mm256_set1_epi32(state.counter + (frames - 1) * steps.pitch);
     int32_t j = 0;
     for (; j + kGroupFrames <= frames; j += kGroupFrames) {
-        renderGroup<false>(window, at, lastCounter, kGroupFrames, sumLeft + j, sumRight + j);
+        renderGroup<TwoRows, false>(window, at, lastCounter, kGroupFrames, sumLeft + j,
+                                    sumRight + j);
         at.counter = _mm256_add_epi32(at.counter, groupPitch);
         at.volumeLeft = _mm256_add_epi32(at.volumeLeft, groupLeft);
         at.volumeRight = _mm256_add_epi32(at.volumeRight, groupRight);
         at.accumulator = _mm256_add_epi32(at.accumulator, groupEnvelope);
     }
     if (j < frames)
-        renderGroup<true>(window, at, lastCounter, frames - j, sumLeft + j, sumRight + j);
+        renderGroup<TwoRows, true>(window, at, lastCounter, frames - j, sumLeft + j, sumRight + j);
     // Where the steps end: findQuietRun kept every one of them inside its bounds, so these
     // are the values the steps reach one by one.
     state.counter = wrappingAdd32(state.counter, wrappingMul32(frames, steps.pitch));
     state.volumeLeft = wrappingAdd32(state.volumeLeft, wrappingMul32(frames, steps.volumeLeft));
     state.volumeRight = wrappingAdd32(state.volumeRight, wrappingMul32(frames, steps.volumeRight));
     state.accumulator = wrappingAdd32(state.accumulator, wrappingMul32(frames, steps.envelope));
+}
+
+}  // namespace
+
+SPU_TARGET_AVX2 void renderRowsAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
+                                    int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
+    if (steps.pitch <= kPitchUnity) {
+        renderRows<false>(window, state, steps, frames, sumLeft, sumRight);
+    } else {
+        renderRows<true>(window, state, steps, frames, sumLeft, sumRight);
+    }
 }
 
 }  // namespace quietrun
