@@ -99,7 +99,9 @@ SPU_TARGET_AVX2 inline void renderGroup(const int32_t* window, const Ramps& at, 
     _mm256_storeu_si256(outRight, _mm256_add_epi32(_mm256_loadu_si256(outRight), right));
 }
 
-template <bool TwoRows>
+// Held: volumes and envelope stand still for the run (fixed volumes, a held sustain, the
+// common case), so their multipliers are worked out once instead of in every group.
+template <bool TwoRows, bool Held>
 SPU_TARGET_AVX2 void renderRows(const int32_t* window, RunState& state, const RunSteps& steps,
                                 int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
     // Frame j reads at counter + j * pitch and has moved its volumes and envelope j + 1 times.
@@ -117,9 +119,11 @@ SPU_TARGET_AVX2 void renderRows(const int32_t* window, RunState& state, const Ru
         renderGroup<TwoRows, false>(window, at, lastCounter, kGroupFrames, sumLeft + j,
                                     sumRight + j);
         at.counter = _mm256_add_epi32(at.counter, groupPitch);
-        at.volumeLeft = _mm256_add_epi32(at.volumeLeft, groupLeft);
-        at.volumeRight = _mm256_add_epi32(at.volumeRight, groupRight);
-        at.accumulator = _mm256_add_epi32(at.accumulator, groupEnvelope);
+        if (!Held) {
+            at.volumeLeft = _mm256_add_epi32(at.volumeLeft, groupLeft);
+            at.volumeRight = _mm256_add_epi32(at.volumeRight, groupRight);
+            at.accumulator = _mm256_add_epi32(at.accumulator, groupEnvelope);
+        }
     }
     if (j < frames)
         renderGroup<TwoRows, true>(window, at, lastCounter, frames - j, sumLeft + j, sumRight + j);
@@ -135,10 +139,17 @@ SPU_TARGET_AVX2 void renderRows(const int32_t* window, RunState& state, const Ru
 
 SPU_TARGET_AVX2 void renderRowsAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
                                     int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
+    const bool held = (steps.volumeLeft | steps.volumeRight | steps.envelope) == 0;
     if (steps.pitch <= kPitchUnity) {
-        renderRows<false>(window, state, steps, frames, sumLeft, sumRight);
+        if (held) {
+            renderRows<false, true>(window, state, steps, frames, sumLeft, sumRight);
+        } else {
+            renderRows<false, false>(window, state, steps, frames, sumLeft, sumRight);
+        }
+    } else if (held) {
+        renderRows<true, true>(window, state, steps, frames, sumLeft, sumRight);
     } else {
-        renderRows<true>(window, state, steps, frames, sumLeft, sumRight);
+        renderRows<true, false>(window, state, steps, frames, sumLeft, sumRight);
     }
 }
 
