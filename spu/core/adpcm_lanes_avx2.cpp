@@ -128,16 +128,20 @@ SPU_TARGET_AVX2 void predictGroups(GroupInput* in, int32_t (*out)[kMaxLanes]) {
 // that each lane gets 8 consecutive samples in one store.
 SPU_TARGET_AVX2 void writeEightSamples(const int32_t (*out)[kMaxLanes], int first, int32_t base,
                                        Lane* lanes, int32_t count) {
+    // Unrolled, so that the 8 rows stay in registers through the shuffles.
     __m256i r[8];
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) {
         r[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(out[first + k] + base));
     }
     __m256i t[8];
+#pragma GCC unroll 8
     for (int k = 0; k < 8; k += 2) {
         t[k] = _mm256_unpacklo_epi32(r[k], r[k + 1]);
         t[k + 1] = _mm256_unpackhi_epi32(r[k], r[k + 1]);
     }
     __m256i u[8];
+#pragma GCC unroll 8
     for (int k = 0; k < 8; k += 4) {
         u[k] = _mm256_unpacklo_epi64(t[k], t[k + 2]);
         u[k + 1] = _mm256_unpackhi_epi64(t[k], t[k + 2]);
@@ -146,6 +150,7 @@ SPU_TARGET_AVX2 void writeEightSamples(const int32_t (*out)[kMaxLanes], int firs
     }
     // u[k] holds lane k (low half, samples first..+3) and lane k + 4 (high half) for rows
     // 0..3, u[4 + k] the same for rows 4..7.
+#pragma GCC unroll 4
     for (int k = 0; k < 4; ++k) {
         const __m256i lowLane = _mm256_permute2x128_si256(u[k], u[4 + k], 0x20);
         const __m256i highLane = _mm256_permute2x128_si256(u[k], u[4 + k], 0x31);
@@ -163,6 +168,7 @@ SPU_TARGET_AVX2 void writeEightSamples(const int32_t (*out)[kMaxLanes], int firs
 SPU_TARGET_AVX2 void writeGroup(const int32_t (*out)[kMaxLanes], const GroupInput& in, int32_t base,
                                 Lane* lanes, int32_t count) {
     // 28 samples: three rows of 8 and the last 4 one by one.
+#pragma GCC unroll 3
     for (int first = 0; first + 8 <= kSamplesPerBlock; first += 8) {
         writeEightSamples(out, first, base, lanes, count);
     }
