@@ -48,16 +48,19 @@ SPU_TARGET_AVX2 GroupInput readGroup(const Lane* lanes, int32_t count) {
     const __m256i t1 = _mm256_unpacklo_epi32(r2, r3);
     const __m256i t2 = _mm256_unpackhi_epi32(r0, r1);
     const __m256i t3 = _mm256_unpackhi_epi32(r2, r3);
-    alignas(32) int32_t history1[kGroupLanes] = {};
-    alignas(32) int32_t history2[kGroupLanes] = {};
-    for (int32_t l = 0; l < count && l < kGroupLanes; ++l) {
-        history1[l] = lanes[l].history1;
-        history2[l] = lanes[l].history2;
-    }
-    return GroupInput{{_mm256_unpacklo_epi64(t0, t1), _mm256_unpackhi_epi64(t0, t1),
-                       _mm256_unpacklo_epi64(t2, t3), _mm256_unpackhi_epi64(t2, t3)},
-                      _mm256_load_si256(reinterpret_cast<const __m256i*>(history1)),
-                      _mm256_load_si256(reinterpret_cast<const __m256i*>(history2))};
+    // Built in registers: eight 32-bit stores read back as one 256-bit load would stall the
+    // store forwarding.
+    const auto history = [lanes, count](int32_t l, bool second) {
+        return l < count ? (second ? lanes[l].history2 : lanes[l].history1) : 0;
+    };
+    return GroupInput{
+        {_mm256_unpacklo_epi64(t0, t1), _mm256_unpackhi_epi64(t0, t1),
+         _mm256_unpacklo_epi64(t2, t3), _mm256_unpackhi_epi64(t2, t3)},
+        _mm256_setr_epi32(history(0, false), history(1, false), history(2, false),
+                          history(3, false), history(4, false), history(5, false),
+                          history(6, false), history(7, false)),
+        _mm256_setr_epi32(history(0, true), history(1, true), history(2, true), history(3, true),
+                          history(4, true), history(5, true), history(6, true), history(7, true))};
 }
 
 // The filter weights of each lane: filters 5..15 decode as filter 0, like the plain path.
@@ -66,16 +69,14 @@ SPU_TARGET_AVX2 inline void laneFilters(__m256i header, __m256i& f0, __m256i& f1
         _mm256_and_si256(_mm256_srli_epi32(header, kFilterShift), _mm256_set1_epi32(kShiftMask));
     const __m256i unknown = _mm256_cmpgt_epi32(filter, _mm256_set1_epi32(kAdpcmFilterCount - 1));
     filter = _mm256_andnot_si256(unknown, filter);
-    alignas(32) int32_t weights0[kGroupLanes] = {};
-    alignas(32) int32_t weights1[kGroupLanes] = {};
-    for (int k = 0; k < kAdpcmFilterCount; ++k) {
-        weights0[k] = AdpcmFilterTable[k].f0;
-        weights1[k] = AdpcmFilterTable[k].f1;
-    }
-    f0 = _mm256_permutevar8x32_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(weights0)),
-                                     filter);
-    f1 = _mm256_permutevar8x32_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(weights1)),
-                                     filter);
+    static_assert(kAdpcmFilterCount == 5, "one lane per filter");
+    const AdpcmFilter* table = AdpcmFilterTable;
+    f0 = _mm256_permutevar8x32_epi32(
+        _mm256_setr_epi32(table[0].f0, table[1].f0, table[2].f0, table[3].f0, table[4].f0, 0, 0, 0),
+        filter);
+    f1 = _mm256_permutevar8x32_epi32(
+        _mm256_setr_epi32(table[0].f1, table[1].f1, table[2].f1, table[3].f1, table[4].f1, 0, 0, 0),
+        filter);
 }
 
 // Sample i's nibble in the top 4 bits of 32: data byte i / 2 (low nibble first) sits at byte
