@@ -1,7 +1,5 @@
 #include "adpcm_lanes.h"
 
-#include <cstring>
-
 #include "cpu_features.h"
 #include "fixed_point.h"
 #include "voice.h"
@@ -124,12 +122,7 @@ void decodeLanesBaseline(Lane* lanes, int32_t count) {
 
 }  // namespace
 
-void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
-    const uint32_t first = static_cast<uint32_t>(blockAddress) * 8u;
-    if (ram != nullptr && first + kBlockBytes <= kSoundRamMask + 1) {
-        std::memcpy(block, ram + first, kBlockBytes);  // the usual case: no wrap
-        return;
-    }
+void readWrappingBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
     for (int i = 0; i < kBlockBytes; ++i) block[i] = ramByte(ram, blockAddress, i);
 }
 
