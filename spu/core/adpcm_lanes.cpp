@@ -1,7 +1,5 @@
 #include "adpcm_lanes.h"
 
-#include <cstring>
-
 #include "cpu_features.h"
 #include "fixed_point.h"
 #include "voice.h"
@@ -46,11 +44,10 @@ inline int32_t filterNumber(const uint8_t* block) {
     return filter < kAdpcmFilterCount ? filter : 0;
 }
 
-SPU_KERNEL void decodeLanesKernel(Lane* lanes, int32_t count) {
-    // Lane-major scratch: byte j (sample i) of every lane side by side, so that each
-    // predictor step is one loop across the lanes, which the compiler vectorises. Lanes go
-    // in groups of kVectorGroup; the unused lanes of the last group decode silence.
-    const int32_t padded = (count + kVectorGroup - 1) / kVectorGroup * kVectorGroup;
+// Lane-major scratch: byte j (sample i) of every lane side by side, so that each predictor
+// step is one vector operation across the lanes. Lanes go in groups of kVectorGroup; the
+// unused lanes of the last group decode silence.
+struct LaneScratch {
     uint32_t data[kDataBytes][kMaxLanes];
     int32_t out[kSamplesPerBlock][kMaxLanes];
     int32_t shift[kMaxLanes];
@@ -58,32 +55,44 @@ SPU_KERNEL void decodeLanesKernel(Lane* lanes, int32_t count) {
     int32_t f1[kMaxLanes];
     int32_t h1[kMaxLanes];
     int32_t h2[kMaxLanes];
+};
+
+// Fills the scratch from the lanes; returns the lane count rounded up to whole groups.
+SPU_KERNEL int32_t gatherLanes(const Lane* lanes, int32_t count, LaneScratch& s) {
+    const int32_t padded = (count + kVectorGroup - 1) / kVectorGroup * kVectorGroup;
     for (int32_t l = 0; l < padded; ++l) {
         uint8_t none[kBlockBytes] = {};
         const uint8_t* block = l < count ? lanes[l].block : none;
-        shift[l] = extractBits(block[kHeaderByte], kShiftLo, kShiftHi);
-        f0[l] = AdpcmFilterTable[filterNumber(block)].f0;
-        f1[l] = AdpcmFilterTable[filterNumber(block)].f1;
-        h1[l] = l < count ? lanes[l].history1 : 0;
-        h2[l] = l < count ? lanes[l].history2 : 0;
-        for (int j = 0; j < kDataBytes; ++j) data[j][l] = block[kDataByte + j];
+        s.shift[l] = extractBits(block[kHeaderByte], kShiftLo, kShiftHi);
+        s.f0[l] = AdpcmFilterTable[filterNumber(block)].f0;
+        s.f1[l] = AdpcmFilterTable[filterNumber(block)].f1;
+        s.h1[l] = l < count ? lanes[l].history1 : 0;
+        s.h2[l] = l < count ? lanes[l].history2 : 0;
+        for (int j = 0; j < kDataBytes; ++j) s.data[j][l] = block[kDataByte + j];
     }
+    return padded;
+}
+
+SPU_KERNEL void scatterLanes(Lane* lanes, int32_t count, const LaneScratch& s) {
+    for (int32_t l = 0; l < count; ++l) {
+        int32_t* samples = lanes[l].samples;
+        for (int i = 0; i < kSamplesPerBlock; ++i) samples[i] = s.out[i][l];
+        lanes[l].history1 = s.h1[l];
+        lanes[l].history2 = s.h2[l];
+    }
+}
+
+SPU_KERNEL void predictLanes(LaneScratch& s, int32_t padded) {
     for (int i = 0; i < kSamplesPerBlock; ++i) {
         for (int32_t base = 0; base < padded; base += kVectorGroup) {
             for (int32_t l = base; l < base + kVectorGroup; ++l) {
-                const int32_t sample = predictedSample(rawSample(data[i / 2][l], i, shift[l]),
-                                                       h1[l], h2[l], f0[l], f1[l]);
-                h2[l] = h1[l];
-                h1[l] = sample;
-                out[i][l] = sample;
+                const int32_t sample = predictedSample(rawSample(s.data[i / 2][l], i, s.shift[l]),
+                                                       s.h1[l], s.h2[l], s.f0[l], s.f1[l]);
+                s.h2[l] = s.h1[l];
+                s.h1[l] = sample;
+                s.out[i][l] = sample;
             }
         }
-    }
-    for (int32_t l = 0; l < count; ++l) {
-        int32_t* samples = lanes[l].samples;
-        for (int i = 0; i < kSamplesPerBlock; ++i) samples[i] = out[i][l];
-        lanes[l].history1 = h1[l];
-        lanes[l].history2 = h2[l];
     }
 }
 
@@ -106,28 +115,20 @@ void decodeOneLane(Lane* lane) {
 }
 
 void decodeLanesBaseline(Lane* lanes, int32_t count) {
-    decodeLanesKernel(lanes, count);
+    LaneScratch scratch;
+    predictLanes(scratch, gatherLanes(lanes, count, scratch));
+    scatterLanes(lanes, count, scratch);
 }
-
-#if SPU_HAVE_AVX2_PATH
-SPU_TARGET_AVX2 void decodeLanesAvx2(Lane* lanes, int32_t count) {
-    decodeLanesKernel(lanes, count);
-}
-#endif
 
 }  // namespace
 
-void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
-    const uint32_t first = static_cast<uint32_t>(blockAddress) * 8u;
-    if (ram != nullptr && first + kBlockBytes <= kSoundRamMask + 1) {
-        std::memcpy(block, ram + first, kBlockBytes);  // the usual case: no wrap
-        return;
-    }
+void readWrappingBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
     for (int i = 0; i < kBlockBytes; ++i) block[i] = ramByte(ram, blockAddress, i);
 }
 
 void decodeLanes(Lane* lanes, int32_t count) {
     if (count > kMaxLanes) count = kMaxLanes;
+    if (count <= 0) return;
     if (count == 1) {
         decodeOneLane(lanes);
         return;

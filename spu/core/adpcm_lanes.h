@@ -5,6 +5,7 @@
 // Blocks of different voices are independent: decoding them side by side, one lane per
 // voice, lets the processor overlap the chains instead of waiting on each in turn.
 #include <cstdint>
+#include <cstring>
 
 namespace adpcm {
 
@@ -23,8 +24,17 @@ inline uint8_t ramByte(const uint8_t* ram, int32_t blockAddress, int offset) {
     return ram[index & kSoundRamMask];
 }
 
-// The 16 bytes of the block at blockAddress (8-byte units), wrapping as ramByte does.
-void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block);
+// The 16 bytes of the block at blockAddress (8-byte units), wrapping as ramByte does. Inline:
+// the plan reads a block per lane, and a call for a 16-byte copy cost more than the copy.
+void readWrappingBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block);
+inline void readBlock(const uint8_t* ram, int32_t blockAddress, uint8_t* block) {
+    const uint32_t first = static_cast<uint32_t>(blockAddress) * 8u;
+    if (ram != nullptr && first + kBlockBytes <= kSoundRamMask + 1) {
+        std::memcpy(block, ram + first, kBlockBytes);  // the usual case: no wrap
+        return;
+    }
+    readWrappingBlock(ram, blockAddress, block);
+}
 
 // One block to decode: its bytes, the predictor history it starts from (history1 the last
 // sample before it), and where its 28 samples go. The history is updated in place.
@@ -37,5 +47,8 @@ struct Lane {
 
 // Decodes up to kMaxLanes independent blocks at once.
 void decodeLanes(Lane* lanes, int32_t count);
+// The same on AVX2 (adpcm_lanes_avx2.cpp), 1..kMaxLanes lanes; decodeLanes calls it when the
+// processor has AVX2.
+void decodeLanesAvx2(Lane* lanes, int32_t count);
 
 }  // namespace adpcm

@@ -71,8 +71,8 @@ class SpuCore {
     static constexpr int32_t kChunkFrames = 128;
     static constexpr int32_t kPlanFromFrames = 16;  // shorter chunks decode on the spot
     void renderChunk(int32_t frames);
-    int32_t chunkLeft[kChunkFrames] = {};
-    int32_t chunkRight[kChunkFrames] = {};
+    int32_t chunkLeft[kChunkFrames + Voice::kSpanPadding] = {};
+    int32_t chunkRight[kChunkFrames + Voice::kSpanPadding] = {};
     Voice voices[kVoiceCount];
     CdAudioStream cdStream;
 };

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "adpcm_lanes.h"
+#include "quiet_run_kernels.h"
 
 class MixAccumulator;
 
@@ -25,16 +26,18 @@ enum class EnvelopePhase : int32_t { Idle = 0, Attack = 1, Decay = 2, Sustain = 
 // getters), voice_adpcm.cpp (block decoding and block flags), voice_envelope.cpp (ADSR) and
 // voice_output.cpp (the per-sample output step and the volume sweep).
 class Voice {
-public:
+  public:
     static constexpr int kSamplesPerBlock = 28;
-    static constexpr int32_t kPitchUnity = 0x1000;       // 1 source sample per output sample
-    static constexpr int32_t kBlockEnd = 28 * 0x1000;    // pitchCounter at the end of a block
-    static constexpr int32_t kEnvelopeFull = 0xFFFFFF;   // 24-bit envelope full scale
-    static constexpr int32_t kVolumeLimit = 0xFFFFFF;    // current volume bound, scaled by 1024
-    static constexpr int kBlockBytes = 16;               // header, flags, 14 data bytes
-    static constexpr int32_t kBlockUnits = 2;            // a block in 8-byte address units
-    static constexpr uint32_t kSoundRamMask = 0x7FFFF;   // byte index inside the 512 KiB
-    static constexpr int32_t kAddressMask = 0xFFFF;      // register addresses are 16 bits
+    static constexpr int32_t kPitchUnity = 0x1000;      // 1 source sample per output sample
+    static constexpr int32_t kBlockEnd = 28 * 0x1000;   // pitchCounter at the end of a block
+    static constexpr int32_t kEnvelopeFull = 0xFFFFFF;  // 24-bit envelope full scale
+    static constexpr int32_t kVolumeLimit = 0xFFFFFF;   // current volume bound, scaled by 1024
+    static constexpr int kBlockBytes = 16;              // header, flags, 14 data bytes
+    static constexpr int32_t kBlockUnits = 2;           // a block in 8-byte address units
+    static constexpr uint32_t kSoundRamMask = 0x7FFFF;  // byte index inside the 512 KiB
+    static constexpr int32_t kAddressMask = 0xFFFF;     // register addresses are 16 bits
+    // Entries past a span's end that renderSpan may add 0 to (vector steps of whole groups).
+    static constexpr int32_t kSpanPadding = quietrun::kGroupFrames - 1;
 
     Voice();
     virtual ~Voice() = default;
@@ -76,7 +79,8 @@ public:
     // sumLeft[i] and sumRight[i]. The same steps as renderSample, frame for frame: between two
     // events (a block end not decoded ahead or one that stops the voice, an envelope phase
     // change, a sweep reaching its bound) the steps are straight-line arithmetic and run as one
-    // quiet run (voice_quiet_run.cpp); at an event one exact step runs.
+    // quiet run (voice_quiet_run.cpp); at an event one exact step runs. The sums must have
+    // room for frames + kSpanPadding entries; the ones past `frames` get 0 added.
     // An idle voice costs one test and one store, inline, wherever it is asked for frames.
     void renderSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames) {
         if (phase == EnvelopePhase::Idle) {
@@ -136,15 +140,21 @@ public:
     int32_t getNoiseFlag() const { return noiseFlag; }
 
     // Test hooks: place the predictor and window state directly.
-    void setHistoryForTest(int32_t h1, int32_t h2) { history1 = h1; history2 = h2; }
+    void setHistoryForTest(int32_t h1, int32_t h2) {
+        history1 = h1;
+        history2 = h2;
+    }
     void setWindowSampleForTest(int index, int32_t v) { window()[index] = v; }
     void setPitchCounterForTest(int32_t c) { pitchCounter = c; }
     void setBlockAddressForTest(int32_t a) { blockAddress = a; }
     void setPhaseForTest(EnvelopePhase p) { phase = p; }
-    void setEnvelopeAccumulatorForTest(int32_t a) { envelopeAccumulator = a; envelopeLevel = a >> 8; }
+    void setEnvelopeAccumulatorForTest(int32_t a) {
+        envelopeAccumulator = a;
+        envelopeLevel = a >> 8;
+    }
     void setNeedsDecodeForTest(bool v) { needsDecode = v; }
 
-private:
+  private:
     // What stays fixed over a quiet run: each per-step increment. A side or an envelope that
     // is held (fixed volume, a sweep resting at its bound, a sustain at full) moves by 0.
     struct QuietRun {
@@ -169,7 +179,9 @@ private:
 
     int32_t* window() { return stream + windowBase; }
     const int32_t* window() const { return stream + windowBase; }
-    int32_t* plannedSamples(int32_t index) { return stream + kSamplesPerBlock + 1 + index * kSamplesPerBlock; }
+    int32_t* plannedSamples(int32_t index) {
+        return stream + kSamplesPerBlock + 1 + index * kSamplesPerBlock;
+    }
     // Back to windowBase 0 at the end of a span.
     void rebaseWindow();
 
@@ -190,35 +202,35 @@ private:
     // Volume registers, decoded.
     int32_t sweepLeft = 0;
     int32_t sweepRight = 0;
-    int32_t fixedVolumeLeft = 0;        // -0x3FFF..0x3FFF
+    int32_t fixedVolumeLeft = 0;  // -0x3FFF..0x3FFF
     int32_t fixedVolumeRight = 0;
-    int32_t sweepRateLeft = 0;          // 0..127, or that minus 0x3FFF with bit 12
+    int32_t sweepRateLeft = 0;  // 0..127, or that minus 0x3FFF with bit 12
     int32_t sweepRateRight = 0;
-    int32_t sweepExponentialLeft = 0;   // stored only
+    int32_t sweepExponentialLeft = 0;  // stored only
     int32_t sweepExponentialRight = 0;
     int32_t sweepDecreaseLeft = 0;
     int32_t sweepDecreaseRight = 0;
 
-    int32_t pitch = 0;                  // 0x1000 = 44100 Hz
-    int32_t startAddress = 0;           // in 8-byte units
+    int32_t pitch = 0;         // 0x1000 = 44100 Hz
+    int32_t startAddress = 0;  // in 8-byte units
 
     // ADSR registers, decoded.
-    int32_t attackExponential = 0;      // stored only
-    int32_t attackRate = 0;             // 0..127
-    int32_t decayRate = 0;              // 0..15
-    int32_t sustainLevel = 0;           // 0..15
-    int32_t sustainExponential = 0;     // stored only
+    int32_t attackExponential = 0;   // stored only
+    int32_t attackRate = 0;          // 0..127
+    int32_t decayRate = 0;           // 0..15
+    int32_t sustainLevel = 0;        // 0..15
+    int32_t sustainExponential = 0;  // stored only
     int32_t sustainDecrease = 0;
-    int32_t sustainRate = 0;            // 0..127
-    int32_t releaseExponential = 0;     // stored only
-    int32_t releaseRate = 0;            // 0..31
+    int32_t sustainRate = 0;         // 0..127
+    int32_t releaseExponential = 0;  // stored only
+    int32_t releaseRate = 0;         // 0..31
 
-    int32_t envelopeLevel = 0;          // envelopeAccumulator >> 8: 0..0xFFFF, or -1
-    int32_t loopAddress = 0;            // repeat address register and loop mark, 8-byte units
+    int32_t envelopeLevel = 0;  // envelopeAccumulator >> 8: 0..0xFFFF, or -1
+    int32_t loopAddress = 0;    // repeat address register and loop mark, 8-byte units
     int32_t keyOnLatch = 0;
     int32_t keyOffLatch = 0;
-    int32_t fmFlag = 0;                 // stored only
-    int32_t noiseFlag = 0;              // stored only
+    int32_t fmFlag = 0;     // stored only
+    int32_t noiseFlag = 0;  // stored only
     int32_t reverbFlag = 0;
     int32_t activeFlag = 0;
     EnvelopePhase phase = EnvelopePhase::Idle;
@@ -227,21 +239,23 @@ private:
     // at stream[windowBase]. Inside a span the blocks decoded ahead follow it in the stream,
     // block r at 29 + 28 r, so that the window of planned block r starts at 28 (r + 1) and a
     // quiet run can read on across block ends. Between spans windowBase is 0.
-    int32_t stream[kSamplesPerBlock + 1 + kMaxPlannedBlocks * kSamplesPerBlock] = {};
+    // The slack past the last block is never played; vector row loads may read into it.
+    int32_t stream[kSamplesPerBlock + 1 + kMaxPlannedBlocks * kSamplesPerBlock +
+                   quietrun::kRowSlack] = {};
     int32_t windowBase = 0;
-    int32_t pitchCounter = 0;           // in 1/4096 source sample, inside the current block
+    int32_t pitchCounter = 0;  // in 1/4096 source sample, inside the current block
     bool needsDecode = true;
-    int32_t blockAddress = 0;           // in 8-byte units; a block is 2 units
-    int32_t currentVolumeLeft = 0;      // scaled by 1024, within -0xFFFFFF..0xFFFFFF
+    int32_t blockAddress = 0;       // in 8-byte units; a block is 2 units
+    int32_t currentVolumeLeft = 0;  // scaled by 1024, within -0xFFFFFF..0xFFFFFF
     int32_t currentVolumeRight = 0;
-    int32_t envelopeAccumulator = 0;    // 24-bit fixed point, 0xFFFFFF = full scale
-    int32_t envelopeStep = 0;           // added per output sample
-    int32_t history1 = 0;               // last decoded sample (predictor state)
-    int32_t history2 = 0;               // the one before
+    int32_t envelopeAccumulator = 0;  // 24-bit fixed point, 0xFFFFFF = full scale
+    int32_t envelopeStep = 0;         // added per output sample
+    int32_t history1 = 0;             // last decoded sample (predictor state)
+    int32_t history2 = 0;             // the one before
 
     // Blocks decoded ahead for the current span; valid only inside it.
     int32_t planCount = 0;
-    int32_t planNext = 0;               // the next one renderStep takes
+    int32_t planNext = 0;  // the next one renderStep takes
     int32_t plannedAddress[kMaxPlannedBlocks] = {};
     int32_t plannedLoop[kMaxPlannedBlocks] = {};  // the loop address once the block is reached
     // Reached by a block end that keeps the voice sounding: a quiet run may play on into it.

@@ -41,8 +41,8 @@ void Voice::stepVolume() {
 
 // A fixed side sets the same volume every step, and a sweep resting at a bound stays there,
 // so both move by 0; a moving sweep is quiet until it would reach a bound.
-int32_t Voice::volumeQuietSteps(int32_t sweep, int32_t sweepRate, int32_t decrease,
-                                int32_t current, int32_t limit, int32_t& step) {
+int32_t Voice::volumeQuietSteps(int32_t sweep, int32_t sweepRate, int32_t decrease, int32_t current,
+                                int32_t limit, int32_t& step) {
     step = 0;
     if (sweep == 0) return limit;
     const int32_t delta = sweepDelta(sweepRate, decrease);
@@ -87,8 +87,8 @@ void Voice::renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t fram
         }
         activeFlag = 1;
         // Very short runs cost more to set up than their steps: those go step by step.
-        const QuietRun run = frames - done < kShortestQuietRun ? QuietRun{0, 0, 0, 0}
-                                                               : findQuietRun(frames - done);
+        const QuietRun run =
+            frames - done < kShortestQuietRun ? QuietRun{0, 0, 0, 0} : findQuietRun(frames - done);
         if (run.frames < kShortestQuietRun) {
             renderStep(sumLeft[done], sumRight[done]);
             ++done;
@@ -103,9 +103,9 @@ void Voice::renderSoundingSpan(int32_t* sumLeft, int32_t* sumRight, int32_t fram
 
 void Voice::renderSample(MixAccumulator& mix) {
     const bool sounding = phase != EnvelopePhase::Idle;
-    int32_t left = 0;
-    int32_t right = 0;
-    renderSpan(&left, &right, 1);
+    int32_t left[1 + kSpanPadding] = {};
+    int32_t right[1 + kSpanPadding] = {};
+    renderSpan(left, right, 1);
     // One contribution, already narrowed: the sums started at 0.
-    if (sounding) mix.add(wrapTo16(left), wrapTo16(right), reverbFlag);
+    if (sounding) mix.add(wrapTo16(left[0]), wrapTo16(right[0]), reverbFlag);
 }

@@ -7,10 +7,12 @@
 // Nothing changes a voice between two frames of a batch (the streaming thread holds the global
 // lock for the whole batch), so a run may span as much of the batch as its events allow.
 #include "cpu_features.h"
+#include "quiet_run_kernels.h"
 #include "voice.h"
 #include "voice_step_math.h"
 
 using namespace voicestep;
+using namespace quietrun;
 
 namespace {
 
@@ -18,26 +20,14 @@ inline int32_t minimum(int32_t a, int32_t b) {
     return a < b ? a : b;
 }
 
-// Longest quiet run rendered at once: bounds the scratch of interpolated samples.
-constexpr int32_t kMaxRunFrames = 256;
+}  // namespace
 
-// What moves in a run, and by how much each step.
-struct RunState {
-    int32_t counter;
-    int32_t volumeLeft;
-    int32_t volumeRight;
-    int32_t accumulator;
-};
-struct RunSteps {
-    int32_t pitch;
-    int32_t volumeLeft;
-    int32_t volumeRight;
-    int32_t envelope;
-};
+namespace quietrun {
+namespace {
 
-SPU_KERNEL void quietRunKernel(const int32_t* window, RunState& state, const RunSteps& steps,
-                               int32_t frames, int32_t* __restrict sumLeft,
-                               int32_t* __restrict sumRight) {
+SPU_KERNEL void plainKernel(const int32_t* window, RunState& state, const RunSteps& steps,
+                            int32_t frames, int32_t* __restrict sumLeft,
+                            int32_t* __restrict sumRight) {
     // The window reads depend on the counter, so they are gathered first; what follows is
     // the same few operations on every frame, which the compiler vectorises.
     int32_t samples[kMaxRunFrames];
@@ -65,37 +55,42 @@ SPU_KERNEL void quietRunKernel(const int32_t* window, RunState& state, const Run
     state.accumulator = accumulator;
 }
 
-void quietRunBaseline(const int32_t* window, RunState& state, const RunSteps& steps, int32_t frames,
-                      int32_t* sumLeft, int32_t* sumRight) {
-    quietRunKernel(window, state, steps, frames, sumLeft, sumRight);
+}  // namespace
+
+void renderPlain(const int32_t* window, RunState& state, const RunSteps& steps, int32_t frames,
+                 int32_t* sumLeft, int32_t* sumRight) {
+    plainKernel(window, state, steps, frames, sumLeft, sumRight);
 }
 
 #if SPU_HAVE_AVX2_PATH
-SPU_TARGET_AVX2 void quietRunAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
-                                  int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
-    quietRunKernel(window, state, steps, frames, sumLeft, sumRight);
+SPU_TARGET_AVX2 void renderPlainAvx2(const int32_t* window, RunState& state, const RunSteps& steps,
+                                     int32_t frames, int32_t* sumLeft, int32_t* sumRight) {
+    plainKernel(window, state, steps, frames, sumLeft, sumRight);
 }
 #endif
 
-}  // namespace
+}  // namespace quietrun
 
 Voice::QuietRun Voice::findQuietRun(int32_t limit) const {
-    QuietRun run{0, 0, 0, 0};
     limit = minimum(limit, kMaxRunFrames);
     // Block handling: a pending decode or a counter at the block end is an event now. Otherwise
     // steps 0..k-1 see counters pitchCounter + j * pitch, which stay inside the current block
     // and the planned blocks that follow it without stopping the voice.
-    if (needsDecode || pitchCounter < 0 || pitchCounter >= kBlockEnd) return run;
+    if (needsDecode || pitchCounter < 0 || pitchCounter >= kBlockEnd) return QuietRun{0, 0, 0, 0};
     const int32_t playable = (continuingBlocks() + 1) * kBlockEnd;
     if (pitch > 0) limit = minimum(limit, (playable - pitchCounter + pitch - 1) / pitch);
 
-    limit = minimum(limit, envelopeQuietSteps(limit, run.envelopeStep));
+    // The steps land in locals, not in the result: the result leaves in two 64-bit registers,
+    // and reading those halves back from 32-bit stores into it stalls the store forwarding.
+    int32_t envelopeStep = 0;
+    int32_t stepLeft = 0;
+    int32_t stepRight = 0;
+    limit = minimum(limit, envelopeQuietSteps(limit, envelopeStep));
     limit = minimum(limit, volumeQuietSteps(sweepLeft, sweepRateLeft, sweepDecreaseLeft,
-                                            currentVolumeLeft, limit, run.volumeStepLeft));
+                                            currentVolumeLeft, limit, stepLeft));
     limit = minimum(limit, volumeQuietSteps(sweepRight, sweepRateRight, sweepDecreaseRight,
-                                            currentVolumeRight, limit, run.volumeStepRight));
-    run.frames = limit;
-    return run;
+                                            currentVolumeRight, limit, stepRight));
+    return QuietRun{limit, stepLeft, stepRight, envelopeStep};
 }
 
 void Voice::renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& run) {
@@ -114,12 +109,16 @@ void Voice::renderQuietRun(int32_t* sumLeft, int32_t* sumRight, const QuietRun& 
     const int32_t* source = window();
 #if SPU_HAVE_AVX2_PATH
     if (cpuHasAvx2()) {
-        quietRunAvx2(source, state, steps, run.frames, sumLeft, sumRight);
+        if (pitch <= kRowPitchLimit) {
+            renderRowsAvx2(source, state, steps, run.frames, sumLeft, sumRight);
+        } else {
+            renderPlainAvx2(source, state, steps, run.frames, sumLeft, sumRight);
+        }
     } else {
-        quietRunBaseline(source, state, steps, run.frames, sumLeft, sumRight);
+        renderPlain(source, state, steps, run.frames, sumLeft, sumRight);
     }
 #else
-    quietRunBaseline(source, state, steps, run.frames, sumLeft, sumRight);
+    renderPlain(source, state, steps, run.frames, sumLeft, sumRight);
 #endif
     pitchCounter = state.counter - crossed * kBlockEnd;
     settleCrossedBlocks(crossed);
