@@ -18,8 +18,8 @@ namespace {
 
 using namespace voicestep;
 
-constexpr int32_t kRowEntries = 8;       // one 256-bit row of window entries
-constexpr int32_t kPitchUnity = 0x1000;  // one source sample a step
+constexpr int32_t kRowEntries = 8;                    // one 256-bit row of window entries
+constexpr int32_t kPitchUnity = 1 << kPositionShift;  // one source sample a step
 
 // The same arithmetic as voicestep::scale, lane by lane: 32-bit products keep their low 32
 // bits (vpmulld), shifts are arithmetic.
