@@ -20,6 +20,13 @@ void writeHeader(FreezeRecord* record) {
     std::memcpy(&record->size, &size, sizeof(size));
 }
 
+// Bytes 12..15, which every record has (a query writes 16 bytes).
+bool holdsWholeRecord(const FreezeRecord* record) {
+    uint32_t size = 0;
+    std::memcpy(&size, &record->size, sizeof(size));
+    return size == 0 || size >= kFreezeRecordSize;
+}
+
 }  // namespace
 
 SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record) {
@@ -41,8 +48,12 @@ SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record) {
         return 1;
     }
 
-    // The header is not checked: hosts have written records with other tags, and the two
-    // images are taken as they are.
+    // Linux hosts allocate the record at the size stored in the state file, so a record saved
+    // by another sound plug-in (or a damaged one) may end long before the CD audio block; read
+    // whole it would take the host down. Such a record is not ours: it loads nothing. A size
+    // of 0 or of at least our own is read as before. The tag and version stay unchecked: hosts
+    // have written records with other tags, and the two images are taken as they are.
+    if (!holdsWholeRecord(record)) return 0;
     plugin::CoreLock lock;
     SpuCore* core = lock.core();
     if (core == nullptr) return 0;

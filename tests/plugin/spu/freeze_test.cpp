@@ -1,5 +1,8 @@
 // Save states through SPUfreeze: the record's layout byte by byte, the modes, the CD audio
 // replay and what a load leaves alone.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "spu_test_support.h"
 
 namespace {
@@ -143,7 +146,7 @@ TEST_F(FreezeTest, LoadIgnoresTheHeader) {
     auto wrong = saved;
     std::memcpy(wrong.data(), "XXXXXXXX", 8);
     putU32(wrong, 8, 7);
-    putU32(wrong, 12, 3);
+    putU32(wrong, 12, 0xFFFFFFFFu);  // a size at least the record's says nothing more
 
     write(0xC04, 0x0999);
     EXPECT_EQ(freeze(FreezeLoad, wrong), 1);
@@ -151,6 +154,36 @@ TEST_F(FreezeTest, LoadIgnoresTheHeader) {
     auto after = block(0);
     freeze(FreezeSave, after);
     EXPECT_EQ(std::memcmp(after.data() + 16, saved.data() + 16, kCdAudioAt - 16), 0);
+}
+
+// A Linux host allocates the record at the size its state file stores. Each record here ends
+// where its size says, right before an unmapped page, so reading past it faults. Sizes 0 and
+// 558640 and above load as ever (the guard then sits after the full record).
+TEST_F(FreezeTest, RecordShorterThanItsOwnSizeFieldSaysLoadsNothing) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t span = (kRecordSize + page - 1) / page * page;
+    const struct {
+        uint32_t size;
+        int32_t result;
+    } cases[] = {{1000, 0}, {524816, 0}, {558632, 0}, {16, 0}, {0, 1}, {558640, 1}, {558641, 1}};
+    for (const auto& c : cases) {
+        const size_t bytes = c.size == 0 || c.size > kRecordSize ? kRecordSize : c.size;
+        void* memory = mmap(nullptr, span + page, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        ASSERT_NE(memory, MAP_FAILED);
+        auto* guard = static_cast<uint8_t*>(memory) + span;
+        mprotect(guard, page, PROT_NONE);
+        uint8_t* record = guard - bytes;
+        std::memset(record, 0x5A, bytes);
+        std::memcpy(record + 12, &c.size, 4);
+        if (bytes == kRecordSize) std::memset(record + kCdSampleCountAt, 0, 4);  // no replay
+        write(0xC04, 0x0123);
+        EXPECT_EQ(spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record)), c.result)
+            << c.size;
+        // Loaded: the pitch entry of the record's shadow (0x5A5A); refused: still 0x0123.
+        EXPECT_EQ(read(0xC04), c.result == 1 ? 0x5A5A : 0x0123) << c.size;
+        munmap(memory, span + page);
+    }
 }
 
 TEST_F(FreezeTest, LoadLeavesCoreRegistersAndTransferAddressAlone) {
