@@ -42,6 +42,16 @@ int32_t soundBufferKiBWithFloor(int32_t value, int32_t highResolutionMode) {
     return value < floor ? floor : value;
 }
 
+// The ring must take a whole block while the one before it still plays, or the full-ring rule
+// cuts the end off every block. The largest block a host sends is an XA sector of 4032 mono
+// samples at 18900 Hz; the zero-order hold makes ceil(4032 * 44100 / 18900) = 9408 frames of it
+// (a 37800 Hz stereo sector of 2016 frames makes 2352, a 18900 Hz stereo or 37800 Hz mono one
+// 4704). A ring of k KiB holds k * 256 - 1 frames, and k * 256 - 1 >= 2 * 9408 = 18816 first
+// holds at k = 74 (18943 frames, about 430 ms). A smaller stored value counts as that floor.
+int32_t xaBufferKiBWithFloor(int32_t value) {
+    return value < SpuSettings::kMinXaBufferKiB ? SpuSettings::kMinXaBufferKiB : value;
+}
+
 }  // namespace
 
 SpuSettings::SpuSettings()
@@ -70,6 +80,7 @@ void SpuSettings::load() {
     if (opened != ERROR_SUCCESS) {
         // No key to read: run on the defaults rather than on whatever an earlier load left.
         setDefaults();
+        xaBufferSize = xaBufferKiBWithFloor(xaBufferSize);
         return;
     }
     if (disposition == REG_CREATED_NEW_KEY) {
@@ -84,8 +95,8 @@ void SpuSettings::load() {
 
     soundBufferSize = bufferKiBOrDefault(
         readDword(key, soundBufferSizeName, kDefaultSoundBufferSize), kDefaultSoundBufferSize);
-    xaBufferSize = bufferKiBOrDefault(readDword(key, xaBufferSizeName, kDefaultXaBufferSize),
-                                      kDefaultXaBufferSize);
+    xaBufferSize = xaBufferKiBWithFloor(bufferKiBOrDefault(
+        readDword(key, xaBufferSizeName, kDefaultXaBufferSize), kDefaultXaBufferSize));
     highResolutionMode = readDword(key, highResolutionModeName, kDefaultHighResolutionMode);
     soundBufferSize = soundBufferKiBWithFloor(soundBufferSize, highResolutionMode);
     RegCloseKey(key);

@@ -20,6 +20,8 @@ public:
     // and with "HighResolutionMode" 1 (see load()).
     static constexpr int32_t kMinSoundBufferKiB = 8;
     static constexpr int32_t kMinSoundBufferKiBHighResolution = 2;
+    // The smallest CD audio ring used: two of the largest blocks a host sends (see load()).
+    static constexpr int32_t kMinXaBufferKiB = 74;
 
     SpuSettings();
     virtual ~SpuSettings() = default;

@@ -56,21 +56,21 @@ TEST_F(LinuxHostTest, CdDaGoesIntoTheRingFrameForFrameAndAsyncChangesNothing) {
 }
 
 TEST_F(LinuxHostTest, CdDaIntoAFullRingKeepsWhatIsHeldAndDropsTheRest) {
-    // The default 32 KiB ring holds 8191 frames; a block of 9000 fills it and loses the rest,
-    // and a further block finds it full.
-    auto pcm = cdFrames(0, 9000);
-    spu.SPUplayCDDAchannel(pcm.data(), 9000 * 4);
-    auto more = cdFrames(20000, 10);
+    // The smallest ring, 74 KiB, holds 74 * 256 - 1 = 18943 frames; a block of 20000 fills it
+    // and loses the rest, and a further block finds it full.
+    auto pcm = cdFrames(0, 20000);
+    spu.SPUplayCDDAchannel(pcm.data(), 20000 * 4);
+    auto more = cdFrames(25000, 10);
     spu.SPUplayCDDAchannel(more.data(), 10 * 4);
     spu.SPUopen();
     settle();
-    // Play 8191 + 9 frames in passes of 1000 bytes and look at the end of what was held.
-    for (int played = 0; played < 8200 * 4; played += 1000) advanceAndSettle(1000);
+    // Play 18943 + 9 frames in passes of 1000 bytes and look at the end of what was held.
+    for (int played = 0; played < 18952 * 4; played += 1000) advanceAndSettle(1000);
     const auto b = sim::dsoundStreamBufferContents();
     const uint32_t size = static_cast<uint32_t>(b.size());
-    const uint32_t last = (8190u * 4) % size;  // frame 8190, the last one held
-    EXPECT_EQ(sampleAt(b, last), 8190);
-    EXPECT_EQ(sampleAt(b, last + 2), -8191);
+    const uint32_t last = (18942u * 4) % size;  // frame 18942, the last one held
+    EXPECT_EQ(sampleAt(b, last), 18942);
+    EXPECT_EQ(sampleAt(b, last + 2), -18943);
     EXPECT_EQ(sampleAt(b, (last + 4) % size), 0);  // nothing of either dropped part
 }
 

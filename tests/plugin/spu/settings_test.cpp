@@ -154,7 +154,7 @@ TEST_F(SettingsTest, UnopenableKeyOrUnreadableValuesGiveTheDefaults) {
         ASSERT_TRUE(sim::dsoundWaitForPasses(2));
         EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes) << operation;
         EXPECT_EQ(sim::timeBeginPeriodCalls(), 0) << operation;
-        // The default ring holds a whole 2000-frame block; a 1 KiB ring would keep 255.
+        // A ring of at least the floor holds a whole 2000-frame block.
         feedCdRamp(1000, 2000);
         advanceAndSettle(2000 * 4);
         EXPECT_EQ(sampleAt(sim::dsoundStreamBufferContents(), 1999 * 4), 999 + 1999);
@@ -213,29 +213,34 @@ TEST_F(SettingsTest, WaveFormatInTheRegistryChangesNothing) {
     EXPECT_EQ(stats.primaryBitsPerSample, 16);
 }
 
-// The CD ring holds XABufferSize * 512 samples, one frame less than half of that. A block
-// longer than the ring shows its size: only that many frames come out.
+// The CD ring holds XABufferSize * 512 samples, one frame less than half of that, and never
+// less than 74 KiB: 74 * 256 - 1 = 18943 frames. Blocks longer than the ring show its size:
+// only that many frames come out.
 class XaRingTest : public SpuPluginTest {
 protected:
-    // Feeds a ramp of 8000 frames and counts how many of them come out, in order.
-    int framesHeldWith(const RawValue& xaBufferSize) {
+    // Feeds `sectors` of the longest XA sector a host sends, 4032 mono samples at 18900 Hz
+    // (each held for 44100 / 18900 = 7/3 output frames: 9408 frames a sector), with the stored
+    // "XABufferSize" (none: a new key); then counts the frames that come out until the first
+    // silent one, 2000 frames (under one streaming buffer length) at a time.
+    int framesHeldWith(const RawValue* xaBufferSize, int sectors) {
         sim::registryReset();
-        sim::registrySetValue(kKey, "XABufferSize", xaBufferSize.type, xaBufferSize.bytes);
+        if (xaBufferSize != nullptr)
+            sim::registrySetValue(kKey, "XABufferSize", xaBufferSize->type, xaBufferSize->bytes);
         spu.SPUinit();
-        feedCdRamp(1000, 8000);
+        write(0xDB0, 0x7FFF);
+        write(0xDB2, 0x7FFF);
+        auto record = std::make_unique<XaDecodeRecord>();
+        *record = XaDecodeRecord{18900, 4, 0, 4032, {}, {}};
+        std::fill_n(record->pcm, 4032, int16_t{1000});
+        for (int i = 0; i < sectors; ++i) spu.SPUplayADPCMchannel(record.get());
         spu.SPUopen();
         settle();
         int held = 0;
-        uint32_t writeAt = 0;
-        for (int chunk = 0; chunk < 4; ++chunk) {  // 4 x 2000 frames, each under a buffer length
+        for (uint32_t chunk = 0; held == static_cast<int>(chunk) * 2000; ++chunk) {
             advanceAndSettle(2000 * 4);
             auto buffer = sim::dsoundStreamBufferContents();
-            for (int i = 0; i < 2000; ++i) {
-                const uint32_t at = (writeAt + static_cast<uint32_t>(i) * 4) % kDefaultBufferBytes;
-                const int16_t v = sampleAt(buffer, at);
-                if (v == 999 + held) ++held;
-            }
-            writeAt = (writeAt + 8000) % kDefaultBufferBytes;
+            for (uint32_t i = 0; i < 2000; ++i)
+                held += sampleAt(buffer, (chunk * 8000 + i * 4) % kDefaultBufferBytes) != 0;
         }
         spu.SPUclose();
         spu.SPUshutdown();
@@ -243,15 +248,14 @@ protected:
     }
 };
 
-TEST_F(XaRingTest, RingSizeComesFromTheSettingsAtInit) {
-    EXPECT_EQ(framesHeldWith(dword(1)), 255);   // 512 samples: 256 frames, one kept free
-    EXPECT_EQ(framesHeldWith(dword(8)), 2047);  // 4096 samples
-    // Refused, so the default 32 KiB holds all 8000 fed: out of range, not a REG_DWORD, not
-    // four bytes.
-    EXPECT_EQ(framesHeldWith(dword(0)), 8000);
-    EXPECT_EQ(framesHeldWith(dword(2000)), 8000);
-    EXPECT_EQ(framesHeldWith({REG_BINARY, dwordBytes(1)}), 8000);
-    EXPECT_EQ(framesHeldWith({REG_DWORD, {1, 0}}), 8000);
+TEST_F(XaRingTest, RingSizeComesFromTheSettingsAtInitWithAFloorOfTwoLongestSectors) {
+    // The default 32 KiB ring (8191 frames) cut the first sector short and lost the second.
+    EXPECT_EQ(framesHeldWith(nullptr, 2), 2 * 9408);
+    // Three sectors (28224 frames) fill any ring here: 74 KiB holds 74 * 256 - 1 = 18943.
+    const RawValue one = dword(1), eighty = dword(80), outOfRange = dword(2000);
+    EXPECT_EQ(framesHeldWith(&one, 3), 18943);              // raised to the floor
+    EXPECT_EQ(framesHeldWith(&outOfRange, 3), 18943);       // the default 32, raised likewise
+    EXPECT_EQ(framesHeldWith(&eighty, 3), 80 * 256 - 1);
 }
 
 }  // namespace
