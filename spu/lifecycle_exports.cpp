@@ -12,14 +12,35 @@
 namespace {
 
 // How long SPUclose waits for the streaming thread. It ends within one sleep and one pass, since
-// a pass never waits for the global lock once asked to stop; the bound only keeps the host's
-// exit from hanging on an audio device that does not answer. Windows keeps the unbounded wait
-// of the interface.
+// a pass never waits for the global lock once asked to stop; the bound only keeps the host from
+// hanging when the thread gets no processor (a starved machine, a stopped process). Windows
+// keeps the unbounded wait of the interface.
 #ifdef _WIN32
 constexpr DWORD kStreamStopWaitMs = INFINITE;
 #else
 constexpr DWORD kStreamStopWaitMs = 2000;
 #endif
+
+// Waits for the streaming thread that was asked to stop, then releases it and the output. False,
+// with everything left as it is, when the thread still runs after the wait.
+bool finishClose(plugin::State& s) {
+    if (WaitForSingleObject(s.streamThread, kStreamStopWaitMs) != WAIT_OBJECT_0) return false;
+    CloseHandle(s.streamThread);
+    s.streamThread = nullptr;
+    s.streamClosePending = false;
+    // Only now that nothing writes into them may the buffers go.
+    s.device->closeStream();
+    s.device->close();
+    return true;
+}
+
+// The device and its streaming buffer; false, with nothing left made, when either fails.
+bool openOutput(SoundDevice& device, HWND window) {
+    if (!device.open(window)) return false;  // open() has released what it made
+    if (device.openStream()) return true;
+    device.close();
+    return false;
+}
 
 // The core is about 530 KB and owns the CD ring; without memory the plug-in stays silent
 // rather than letting anything be thrown into the host.
@@ -55,8 +76,17 @@ SPU_EXPORT SpuResult CALLBACK SPUshutdown() {
     // that entry point resumes on the core and the lock when the handler returns, so both must
     // outlive this call. The host is on its way out; the objects go with the process.
     if (plugin::insideLockedCall()) return 0;
-    // A streaming thread that did not end in time still uses the core and the device.
-    if (s.streamThread != nullptr) return 0;
+    if (s.streamThread != nullptr) {
+        // A streaming thread that did not end in time still uses the core, the device and this
+        // library's code, and hosts unload the library after SPUshutdown (when the user picks
+        // another plug-in). Pinned, the library stays mapped until the process ends, so the
+        // thread ends safely whenever it runs again; the objects stay for it, and an SPUinit
+        // and SPUopen in the same process pick them up.
+        HMODULE self = nullptr;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCSTR>(&streamingThreadProc), &self);
+        return 0;
+    }
     delete s.core;
     delete s.device;
     // Cleared so that nothing can reach the freed objects.
@@ -77,16 +107,15 @@ SPU_EXPORT SpuResult CALLBACK SPUopen() {
     const HWND window = nullptr;
 #endif
     plugin::State& s = plugin::state();
-    // Open already (a second SPUopen), or nothing to stream from or to.
-    if (s.streamThread != nullptr || s.core == nullptr || s.device == nullptr) return 0;
+    if (s.core == nullptr || s.device == nullptr) return 0;  // nothing to stream from or to
+    if (s.streamThread != nullptr) {
+        // Open already (a second SPUopen), or an SPUclose that gave up on its thread: that
+        // close is finished first, once the thread has ended, and the open goes on as usual.
+        if (!s.streamClosePending || !finishClose(s)) return 0;
+    }
 
     SoundDevice& device = *s.device;
-    if (!device.open(window)) return 0;  // open() has released what it made
-    if (!device.openStream()) {
-        // No buffer to fill: no thread. The plug-in stays silent until the next SPUopen.
-        device.close();
-        return 0;
-    }
+    if (!openOutput(device, window)) return 0;  // no output: no thread, silent
 
     s.streamStopRequested.store(0, std::memory_order_release);
     s.streamHighResolution = spuSettings().getHighResolutionMode() == 1;
@@ -108,18 +137,19 @@ SPU_EXPORT SpuResult CALLBACK SPUclose() {
 
     s.streamStopRequested.store(1, std::memory_order_release);
     // The streaming thread cannot wait for itself; it ends after this pass and the next
-    // SPUclose from the host's side releases what is left.
-    if (GetCurrentThreadId() == s.streamThreadId) return 0;
-    // No lock held here: a pass in progress needs the global lock to finish. This may run in a
-    // signal handler on a thread that holds the lock; the pass then gives up instead.
-    if (WaitForSingleObject(s.streamThread, kStreamStopWaitMs) != WAIT_OBJECT_0) {
-        // The thread still runs: its buffers must stay. A later SPUclose tries again.
+    // SPUopen or SPUclose from the host's side releases what is left.
+    if (GetCurrentThreadId() == s.streamThreadId) {
+        s.streamClosePending = true;
         return 0;
     }
-    CloseHandle(s.streamThread);
-    s.streamThread = nullptr;
-    // Only now that nothing writes into them may the buffers go.
-    s.device->closeStream();
-    s.device->close();
+    // No lock held here: a pass in progress needs the global lock to finish. This may run in a
+    // signal handler on a thread that holds the lock; the pass then gives up instead.
+    if (!finishClose(s)) {
+        // The thread still runs and may still write into the streaming buffer, which must
+        // stay; but the device must not loop its last buffer at full level meanwhile. The next
+        // SPUopen, SPUclose or SPUshutdown finishes the close.
+        s.device->silence();
+        s.streamClosePending = true;
+    }
     return 0;
 }

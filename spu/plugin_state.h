@@ -48,8 +48,12 @@ struct State {
     // of the loop so that SPUclose waited for ever.
     std::atomic<uint8_t> streamStopRequested{0};
 
-    HANDLE streamThread = nullptr;  // non-null exactly while open with a running thread
+    // Non-null while open with a running thread, and after an SPUclose that gave up waiting for
+    // that thread (streamClosePending) until a later SPUopen, SPUclose or SPUshutdown finds it
+    // ended and finishes the close.
+    HANDLE streamThread = nullptr;
     DWORD streamThreadId = 0;       // stored and never used
+    bool streamClosePending = false;
     // "HighResolutionMode" was exactly 1 when SPUopen started the thread; read by that thread.
     bool streamHighResolution = false;
 

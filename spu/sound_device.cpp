@@ -92,6 +92,12 @@ void SoundDevice::closeStream() {
     releaseInto(streamBuffer);
 }
 
+void SoundDevice::silence() {
+    // Stop only sets the buffer's play state, which DirectSound guards itself: safe beside a
+    // pass that still locks and writes the buffer.
+    if (streamBuffer != nullptr) streamBuffer->Stop();
+}
+
 void SoundDevice::close() {
     releaseInto(primaryBuffer);
     releaseInto(directSound);

@@ -26,6 +26,9 @@ public:
     void closeStream();
     // Releases the primary buffer and the device, if there are any.
     void close();
+    // Stops the streaming buffer's output at once and keeps the buffer, for a streaming thread
+    // that may still write into it: the device then plays silence instead of looping it.
+    void silence();
 
     // One streaming pass: fills what the play cursor has passed since the last pass with frames
     // from the core, under the global lock. Runs only on the streaming thread.
@@ -47,4 +50,5 @@ private:
     StreamStats stats;
     DWORD lastPassMs = 0;        // timeGetTime() of the last counted pass
     uint32_t lastPlayCursor = 0; // where that pass found the play cursor
+
 };

@@ -152,6 +152,13 @@ BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddress, HMODULE*
         map == nullptr) {
         return FALSE;
     }
+    if ((flags & GET_MODULE_HANDLE_EX_FLAG_PIN) != 0) {
+        // RTLD_NODELETE on the loaded object: a dlclose that drops the last reference no
+        // longer unmaps it. The reference this dlopen takes is given back at once.
+        void* pinned = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+        if (pinned == nullptr) return FALSE;
+        dlclose(pinned);
+    }
     // glibc's dlopen handle is the object's link map, so the map names the module as a later
     // dlopen of the same file would.
     *module = reinterpret_cast<HMODULE>(map);

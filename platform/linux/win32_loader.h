@@ -13,6 +13,7 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
 
@@ -41,8 +42,9 @@ BOOL WINAPI FreeLibrary(HMODULE module);
 // Null module: the running program. Truncates to size - 1 characters and returns `size` when the
 // name does not fit, as current Windows does.
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
-// Only GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS (with or without UNCHANGED_REFCOUNT) is supported;
-// the layer never changes reference counts here.
+// Only GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS is supported; the layer never changes reference
+// counts here. With GET_MODULE_HANDLE_EX_FLAG_PIN the module stays loaded until the process
+// ends, whatever FreeLibrary or dlclose is called on it later.
 BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddress, HMODULE* module);
 
 // Pattern: a directory followed by a file name pattern in which "*" and "?" match as on Windows,

@@ -33,6 +33,15 @@ struct ThreadObject {
     DWORD id = 0;
     size_t recordIndex = 0;    // into records, valid while recordGeneration matches
     uint64_t recordGeneration = 0;
+
+    ThreadObject() = default;
+    ThreadObject(const ThreadObject&) = delete;
+    ThreadObject& operator=(const ThreadObject&) = delete;
+    // A handle never closed (a plug-in that left its thread running at shutdown) is destroyed
+    // with the handle map at exit; a joinable std::thread would call std::terminate there.
+    ~ThreadObject() {
+        if (thread.joinable()) thread.detach();
+    }
 };
 
 // Handles are the addresses of their objects; the map tells which addresses are live handles,

@@ -38,6 +38,9 @@ void dsoundAdvancePlayCursor(uint32_t bytes);
 void dsoundFailOperation(const std::string& operation, HRESULT hr, bool persistent = false);
 // While set, Lock on the streaming buffer returns DSERR_BUFFERLOST.
 void dsoundSetBufferLost(bool lost);
+// While held, a streaming pass stops inside GetCurrentPosition on the streaming buffer (the
+// pass is counted first) until released: a thread that gets no processor.
+void dsoundHoldPasses(bool hold);
 
 // Capture what the play cursor of the streaming buffer passes into a 44100 Hz 16-bit stereo
 // WAV file; the file is finished when the buffer is released or on dsoundStopCapture().

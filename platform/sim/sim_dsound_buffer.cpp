@@ -54,11 +54,12 @@ HRESULT STDMETHODCALLTYPE SoundBuffer::GetCaps(LPDSBCAPS caps) {
 HRESULT STDMETHODCALLTYPE SoundBuffer::GetCurrentPosition(LPDWORD playCursor,
                                                           LPDWORD writeCursor) {
     DsoundState& state = dsoundState();
-    std::lock_guard<std::mutex> lock(state.mutex);
+    std::unique_lock<std::mutex> lock(state.mutex);
     if (isStreamLocked()) {
         ++state.stats.getCurrentPositionCalls;
         ++state.passes;
         state.passSeen.notify_all();
+        state.passesReleased.wait(lock, [&state] { return !state.holdPasses; });
     }
     uint32_t play = 0;
     uint32_t write = 0;

@@ -92,6 +92,13 @@ void dsoundSetBufferLost(bool lost) {
     state.bufferLost = lost;
 }
 
+void dsoundHoldPasses(bool hold) {
+    DsoundState& state = detail::dsoundState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.holdPasses = hold;
+    if (!hold) state.passesReleased.notify_all();
+}
+
 void dsoundCaptureToWav(const std::string& path) {
     DsoundState& state = detail::dsoundState();
     std::lock_guard<std::mutex> lock(state.mutex);
@@ -144,6 +151,8 @@ void dsoundReset() {
         setModeLocked(state, CursorMode::Clock);
         for (detail::ArmedFailure& failure : state.failures) failure = detail::ArmedFailure{};
         state.bufferLost = false;
+        state.holdPasses = false;
+        state.passesReleased.notify_all();
         state.stats = DsoundStats{};
     }
     timerReset();

@@ -37,6 +37,8 @@ struct DsoundState {
     CursorMode mode = CursorMode::Clock;
     ArmedFailure failures[static_cast<int>(DsoundOperation::Count)];
     bool bufferLost = false;
+    bool holdPasses = false;
+    std::condition_variable passesReleased;  // signalled when holdPasses is cleared
     WavCapture capture;
 
     // Call counters and "last" fields; the alive counts and the play state are filled in by

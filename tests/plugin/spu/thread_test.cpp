@@ -1,12 +1,14 @@
 // The host's threads against the streaming thread on the simulation's real-time clock. Built as
 // its own executable so that it can run alone under ThreadSanitizer: any unguarded access
 // between an entry point and a streaming pass shows up there as a report.
+#include <dlfcn.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "spu_test_support.h"
@@ -174,6 +176,49 @@ TEST_F(ThreadTest, CloseFromASignalHandlerInsideALockedCallReturns) {
         spu.SPUshutdown();
         munmap(memory, 2 * page);
     }
+}
+
+// A streaming thread that gets no processor for longer than SPUclose waits (held here inside a
+// pass). Closing must silence the device at once; the next SPUopen finishes the close once the
+// thread has ended and opens normally; and SPUshutdown beside a living thread must leave the
+// library mapped, since the host unloads it next. The library is a copy of its own, so that the
+// test can unload it as a host would.
+TEST_F(ThreadTest, CloseThatGivesUpSilencesAndAfterwardsOpenOrUnloadAreSafe) {
+    const std::filesystem::path copy =
+        std::filesystem::temp_directory_path() / ("spuTarn-unload-" + std::to_string(getpid()) + ".so");
+    std::filesystem::copy_file(SPU_PLUGIN_PATH, copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    SpuPlugin held = SpuPlugin::load(copy.c_str());
+    const auto holdAPass = [] {
+        ASSERT_TRUE(sim::dsoundWaitForPasses(2));
+        sim::dsoundHoldPasses(true);
+        ASSERT_TRUE(sim::dsoundWaitForPasses(1));  // the next pass now stands still
+    };
+    held.SPUinit();
+    held.SPUopen();
+    holdAPass();
+    held.SPUclose();  // gives up after its wait
+    EXPECT_FALSE(sim::threadsCreated().back().finished);
+    EXPECT_FALSE(sim::dsoundStats().streamPlaying) << "the last buffer loops on";
+    EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);  // still the thread's to write into
+
+    sim::dsoundHoldPasses(false);
+    held.SPUopen();
+    auto threads = sim::threadsCreated();
+    ASSERT_EQ(threads.size(), 2u) << "the open after the close that gave up did nothing";
+    EXPECT_TRUE(threads[0].finished);
+    EXPECT_TRUE(sim::dsoundStats().streamPlaying);
+    EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);  // the old pair released, a new pair made
+
+    holdAPass();
+    held.SPUclose();
+    held.SPUshutdown();
+    dlclose(held.handle);
+    EXPECT_NE(dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "unloaded under the thread";
+    sim::dsoundHoldPasses(false);  // the thread runs on in the library and ends
+    for (int wait = 0; wait < 500 && !sim::threadsCreated().back().finished; ++wait) Sleep(10);
+    EXPECT_TRUE(sim::threadsCreated().back().finished);
+    std::filesystem::remove(copy);
 }
 
 }  // namespace
