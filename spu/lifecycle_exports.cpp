@@ -115,7 +115,8 @@ SPU_EXPORT SpuResult CALLBACK SPUopen() {
     }
 
     SoundDevice& device = *s.device;
-    if (!openOutput(device, window)) return 0;  // no output: no thread, silent
+    // Without an audio device the plug-in is silent, but the chip still runs, on the clock.
+    if (!openOutput(device, window)) device.startClock();
 
     s.streamStopRequested.store(0, std::memory_order_release);
     s.streamHighResolution = spuSettings().getHighResolutionMode() == 1;

@@ -90,6 +90,7 @@ bool SoundDevice::openStream() {
 void SoundDevice::closeStream() {
     if (streamBuffer != nullptr) streamBuffer->Stop();
     releaseInto(streamBuffer);
+    clockRunning = false;
 }
 
 void SoundDevice::silence() {

@@ -29,9 +29,13 @@ public:
     // Stops the streaming buffer's output at once and keeps the buffer, for a streaming thread
     // that may still write into it: the device then plays silence instead of looping it.
     void silence();
+    // Without an audio device: the chip advances on the system clock from now on, 44100 frames
+    // a second, and what it makes is dropped. Ended by closeStream().
+    void startClock();
 
     // One streaming pass: fills what the play cursor has passed since the last pass with frames
-    // from the core, under the global lock. Runs only on the streaming thread.
+    // from the core, under the global lock; or, on the clock, makes the frames due since the
+    // last pass. Runs only on the streaming thread.
     void pump();
 
     // The passes since the streaming buffer was made; read under the global lock.
@@ -41,6 +45,8 @@ private:
     // Counts one pass that found the play cursor at `playCursor` and made `frames` frames;
     // called with the global lock held.
     void countPass(uint32_t playCursor, uint32_t frames);
+    // The pass on the system clock (sound_device_clock.cpp).
+    void pumpClock();
 
     IDirectSound* directSound = nullptr;
     IDirectSoundBuffer* primaryBuffer = nullptr;
@@ -51,4 +57,12 @@ private:
     DWORD lastPassMs = 0;        // timeGetTime() of the last counted pass
     uint32_t lastPlayCursor = 0; // where that pass found the play cursor
 
+    // The system clock, while there is no device (startClock). Written by SPUopen before the
+    // thread starts and by closeStream after it ended; read and advanced by that thread only.
+    static constexpr int32_t kClockScratchFrames = 256;
+    bool clockRunning = false;
+    DWORD clockLastMs = 0;         // timeGetTime() of the last clock pass
+    uint32_t clockRemainder = 0;   // thousandths of a frame carried to the next pass
+    uint32_t clockMaxFrames = 0;   // a streaming buffer's length: the most one pass catches up
+    uint8_t clockScratch[kClockScratchFrames * 4] = {};  // frames made and dropped
 };

@@ -30,8 +30,11 @@ void SoundDevice::countPass(uint32_t playCursor, uint32_t frames) {
 }
 
 void SoundDevice::pump() {
-    // A device whose open failed has no buffer: SPUopen starts no thread then, but stay safe.
-    if (streamBuffer == nullptr || bufferBytes == 0) return;
+    // Without a buffer the chip runs on the system clock, if SPUopen started that.
+    if (streamBuffer == nullptr || bufferBytes == 0) {
+        if (clockRunning) pumpClock();
+        return;
+    }
 
     // Only the play cursor counts; a failed call leaves 0, as if the cursor were at the start.
     DWORD playCursor = 0;
