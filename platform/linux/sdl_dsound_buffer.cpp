@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sdl_dsound_output.h"
+
 namespace linux_platform::detail {
 
 namespace {
@@ -107,23 +109,13 @@ StreamBuffer* StreamBuffer::create(DWORD flags, DWORD bytes, const WAVEFORMATEX&
     } else {
         return nullptr;
     }
-    // Each buffer holds its own reference on SDL's audio subsystem, so the order in which the
-    // plug-in releases buffer and device does not matter, and the host's own use of SDL is
-    // never torn down.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
     auto* buffer = new StreamBuffer(flags, bytes, format.wBitsPerSample == 8 ? 0x80 : 0x00);
-    wanted.callback = &StreamBuffer::fill;
-    wanted.userdata = buffer;
-    SDL_AudioSpec obtained;
-    SDL_zero(obtained);
-    // No changes allowed: SDL converts our format to the device's, so the buffer's bytes are
-    // exactly what the chip made.
-    buffer->device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (buffer->device_ == 0) {
-        delete buffer;  // its destructor gives back the subsystem reference
+    uint32_t chunkBytes = 0;
+    if (!sdl_output::attach(buffer, wanted, &chunkBytes)) {
+        delete buffer;  // attached to nothing, so its destructor detaches nothing
         return nullptr;
     }
-    buffer->chunkBytes_ = std::min<uint32_t>(obtained.size, bytes);
+    buffer->chunkBytes_ = std::min<uint32_t>(chunkBytes, bytes);
     return buffer;
 }
 
@@ -131,15 +123,13 @@ StreamBuffer::StreamBuffer(DWORD flags, DWORD bytes, uint8_t silence)
     : flags_(flags), silence_(silence), memory_(bytes, silence) {}
 
 StreamBuffer::~StreamBuffer() {
-    // Closing waits for a callback in progress, so none runs on freed memory.
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // Returns once no callback reads this buffer; the device stays open for the next one.
+    sdl_output::detach(this);
 }
 
-void SDLCALL StreamBuffer::fill(void* self, Uint8* stream, int length) {
-    auto* buffer = static_cast<StreamBuffer*>(self);
-    std::lock_guard<std::mutex> lock(buffer->mutex_);
-    buffer->fillLocked(stream, length > 0 ? static_cast<uint32_t>(length) : 0);
+void StreamBuffer::fillFromDevice(Uint8* stream, uint32_t length) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fillLocked(stream, length);
 }
 
 void StreamBuffer::fillLocked(Uint8* stream, uint32_t length) {
@@ -226,7 +216,7 @@ HRESULT STDMETHODCALLTYPE StreamBuffer::Play(DWORD reserved, DWORD priority, DWO
         playing_ = true;
         looping_ = (flags & DSBPLAY_LOOPING) != 0;
     }
-    SDL_PauseAudioDevice(device_, 0);
+    sdl_output::resume(this);
     return DS_OK;
 }
 

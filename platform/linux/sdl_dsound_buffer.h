@@ -1,6 +1,7 @@
 #pragma once
 // DirectSound buffers over SDL2. The streaming (secondary) buffer is real memory played in a loop
-// by an SDL audio device of its own: SDL's audio thread calls back for the next few hundred
+// by an SDL audio device (kept open across buffers, sdl_dsound_output.h): SDL's audio thread
+// calls back for the next few hundred
 // frames, the callback copies them from the buffer at the play cursor and moves the cursor on,
 // exactly as a DirectSound device reads a looping buffer. The plug-in's streaming thread then
 // sees the cursor move and refills what was played, so the sound chip runs on the audio
@@ -40,9 +41,11 @@ private:
 
 class StreamBuffer final : public IDirectSoundBuffer {
 public:
-    // Opens an SDL audio device for `format` (PCM, 8 or 16 bits); null when SDL has no audio
-    // device to give, and the plug-in then stays silent.
+    // Attaches to an SDL audio device for `format` (PCM, 8 or 16 bits); null when SDL has no
+    // audio device to give, and the plug-in then stays silent.
     static StreamBuffer* create(DWORD flags, DWORD bytes, const WAVEFORMATEX& format);
+    // SDL's audio thread, while this buffer is attached: the next `length` bytes for the device.
+    void fillFromDevice(Uint8* stream, uint32_t length);
 
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
@@ -60,8 +63,6 @@ public:
 private:
     StreamBuffer(DWORD flags, DWORD bytes, uint8_t silence);
     ~StreamBuffer() override;
-    // SDL's audio thread: the next `length` bytes for the device.
-    static void SDLCALL fill(void* self, Uint8* stream, int length);
     void fillLocked(Uint8* stream, uint32_t length);
 
     std::mutex mutex_;  // cursor and play state, shared with SDL's audio thread
@@ -69,7 +70,6 @@ private:
     const DWORD flags_;
     const uint8_t silence_;        // the sample value of silence (0x80 for 8-bit)
     std::vector<uint8_t> memory_;  // the looping buffer; new buffers hold silence
-    SDL_AudioDeviceID device_ = 0;
     uint32_t chunkBytes_ = 0;      // what one callback takes: the write cursor's lead
     uint32_t playCursor_ = 0;      // byte offset, below the size
     bool playing_ = false;

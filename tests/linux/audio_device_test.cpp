@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -152,6 +153,48 @@ TEST(AudioDeviceTest, SquareWavePlaysAtItsPitchAndLevelWithoutADropout) {
     EXPECT_NEAR(static_cast<double>(rising), 787.5, 1.0);
     std::printf("measured: %zu rising edges in 1 s (expected 787.5 Hz), peaks %d/%d "
                 "(expected %d/%d)\n", rising, high, low, kExpectedHigh, kExpectedLow);
+}
+
+// Hosts close and reopen the plug-in at every pause. Closing an SDL device drains it (0.5 to 2 s
+// with PulseAudio), so the device stays open across a close: its stream to the server is still
+// there (one sink input), playing silence, and the next open plays the tone again on it.
+TEST(AudioDeviceTest, CloseIsSilentAndKeepsTheDeviceForTheNextOpen) {
+    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private audio server";
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    LinuxPlugin spu;
+    ASSERT_TRUE(spu.load()) << dlerror();
+    const auto peak = [](const std::vector<int16_t>& samples) {
+        int16_t high = 0;
+        for (size_t i = 4410 * 2; i < samples.size(); ++i) high = std::max(high, samples[i]);
+        return high;  // from 0.1 s on: what the server still held at the call has played
+    };
+    const auto sinkInputs = [] {
+        std::FILE* list = popen("pactl list short sink-inputs | wc -l", "r");
+        int count = -1;
+        if (list != nullptr && std::fscanf(list, "%d", &count) != 1) count = -1;
+        if (list != nullptr) pclose(list);
+        return count;
+    };
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::time_point from) {
+        return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+    };
+    spu.SPUinit();
+    spu.startSquareWave();
+    spu.SPUopen();
+    EXPECT_EQ(peak(record(44100)), kExpectedHigh);
+    auto start = Clock::now();
+    spu.SPUclose();
+    const double closeMs = ms(start);
+    EXPECT_EQ(sinkInputs(), 1) << "the device was closed";
+    EXPECT_EQ(peak(record(22050)), 0) << "sound while closed";
+    start = Clock::now();
+    spu.SPUopen();
+    const double openMs = ms(start);
+    EXPECT_EQ(peak(record(44100)), kExpectedHigh);
+    spu.SPUclose();
+    spu.SPUshutdown();
+    std::printf("measured: SPUclose %.1f ms, SPUopen %.1f ms\n", closeMs, openMs);
 }
 
 TEST(AudioDeviceTest, WithoutAnAudioServerThePluginStaysSilentAndTheHostRunsOn) {
