@@ -10,31 +10,38 @@ desktop_env_root() {
     echo "${DESKTOP_ENV_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/desktop-env}"
 }
 
-# pulse_server_start DIR HOME LOG: a PulseAudio server whose socket, pid file and runtime files
-# are in DIR, with the null sink "cap" at 44100 Hz. Returns once the socket is there (status 1
-# if it never came). Clients use PULSE_SERVER=unix:DIR/native.
+# pulse_server_start DIR HOME LOG: a PulseAudio server with the null sink "cap" at 44100 Hz.
+# Its socket, pid file and runtime files live in a short private directory under /tmp, since a
+# unix socket address holds at most 107 bytes and DIR may lie deep in a checkout; DIR/runtime
+# links to that directory and DIR/server holds the address clients use
+# (PULSE_SERVER=$(cat DIR/server)). Returns once the socket is there (status 1 if it never came).
 pulse_server_start() {
-    local dir=$1 home=$2 log=$3
+    local dir=$1 home=$2 log=$3 runtime
     mkdir -p "$dir" "$home"
-    chmod 700 "$dir"
-    rm -f "$dir/native" "$dir/pid"
+    runtime=$(mktemp -d /tmp/spuTarn-pulse.XXXXXX) || return 1
+    ln -sfn "$runtime" "$dir/runtime"
+    echo "unix:$runtime/native" >"$dir/server"
     # PulseAudio refuses to run as root without a home and runtime directory of its own. The
     # machines that run the tests are often busy compiling: the sound server gets the priority a
     # desktop gives it (negative niceness works as root; elsewhere nice runs it as it is).
-    HOME="$home" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" \
+    HOME="$home" XDG_RUNTIME_DIR="$runtime" PULSE_RUNTIME_PATH="$runtime" \
         nice -n -10 pulseaudio -D --high-priority=yes --exit-idle-time=-1 -n --system=false \
         --use-pid-file=yes --disallow-exit \
         --load="module-null-sink sink_name=cap rate=44100" \
-        --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$runtime/native" \
         >"$log" 2>&1
-    for _ in $(seq 50); do [ -S "$dir/native" ] && return 0; sleep 0.1; done
+    for _ in $(seq 50); do [ -S "$runtime/native" ] && return 0; sleep 0.1; done
     return 1
 }
 
-# pulse_server_stop DIR: stops the server started in DIR, by its process id.
+# pulse_server_stop DIR: stops the server started with DIR, by its process id, and removes its
+# private directory.
 pulse_server_stop() {
-    [ -f "$1/pid" ] && kill "$(cat "$1/pid")" >/dev/null 2>&1
-    rm -f "$1/pid"
+    local runtime
+    runtime=$(readlink "$1/runtime" 2>/dev/null) || return 0
+    [ -f "$runtime/pid" ] && kill "$(cat "$runtime/pid")" >/dev/null 2>&1
+    case "$runtime" in /tmp/spuTarn-pulse.*) rm -rf "$runtime" ;; esac
+    rm -f "$1/runtime" "$1/server"
     return 0
 }
 
@@ -45,8 +52,7 @@ desktop_env_start() {
     chmod 700 "$root/runtime"
 
     export XDG_RUNTIME_DIR="$root/runtime"
-    export PULSE_RUNTIME_PATH="$root/runtime/pulse"
-    export PULSE_SERVER="unix:$root/runtime/pulse/native"
+    DESKTOP_ENV_PULSE_DIR="$root/pulse"
 
     # Display: the first free number from 90 up.
     local n=90
@@ -56,13 +62,16 @@ desktop_env_start() {
     export DISPLAY=":$n"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 
-    pulse_server_start "$PULSE_RUNTIME_PATH" "$root/home" "$root/pulse.log"
+    pulse_server_start "$DESKTOP_ENV_PULSE_DIR" "$root/home" "$root/pulse.log"
+    PULSE_SERVER=$(cat "$DESKTOP_ENV_PULSE_DIR/server")
+    PULSE_RUNTIME_PATH=$(readlink "$DESKTOP_ENV_PULSE_DIR/runtime")
+    export PULSE_SERVER PULSE_RUNTIME_PATH
     pactl set-default-sink cap >/dev/null 2>&1 || true
-    export DESKTOP_ENV_XVFB_PID
+    export DESKTOP_ENV_XVFB_PID DESKTOP_ENV_PULSE_DIR
 }
 
 desktop_env_stop() {
-    [ -n "${PULSE_RUNTIME_PATH:-}" ] && pulse_server_stop "$PULSE_RUNTIME_PATH"
+    [ -n "${DESKTOP_ENV_PULSE_DIR:-}" ] && pulse_server_stop "$DESKTOP_ENV_PULSE_DIR"
     [ -n "${DESKTOP_ENV_XVFB_PID:-}" ] && kill "$DESKTOP_ENV_XVFB_PID" >/dev/null 2>&1
     DESKTOP_ENV_XVFB_PID=
 }

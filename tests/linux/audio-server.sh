@@ -2,7 +2,7 @@
 # A private PulseAudio server with a null sink "cap" (44100 Hz) whose monitor a test records,
 # for the tests that play through the Linux plug-in's real audio device. The server lives in
 # DIR and is stopped by its process id, so nothing else on the machine is touched.
-#   audio-server.sh start DIR   starts it; clients use PULSE_SERVER=unix:DIR/native
+#   audio-server.sh start DIR   starts it; clients use PULSE_SERVER=$(cat DIR/server)
 #   audio-server.sh stop DIR    stops it
 set -uo pipefail
 source "$(dirname "$0")/../env/desktop-env.sh"
@@ -16,7 +16,7 @@ start)
         cat "$dir/pulse.log" >&2
         exit 1
     fi
-    PULSE_SERVER="unix:$dir/native" pactl set-default-sink cap
+    PULSE_SERVER=$(cat "$dir/server") pactl set-default-sink cap
     ;;
 stop)
     pulse_server_stop "$dir"
