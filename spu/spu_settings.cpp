@@ -1,5 +1,9 @@
 #include "spu_settings.h"
 
+#include <cstdio>
+#include <cstring>
+#include <string>
+
 #include "platform/win32.h"
 
 namespace {
@@ -8,17 +12,37 @@ constexpr char kKeyPath[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn";
 constexpr char kConfigureText[] =
     "Edit Registry.\n\n\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn\"";
 
-// One REG_DWORD value. Anything else (missing, unreadable, another type even of 4 bytes such
-// as REG_BINARY, or a length other than 4) leaves the fallback: the registry is edited by hand,
-// so a value of the wrong kind must not turn into garbage buffer sizes.
+// One line on standard error for a stored value the plug-in does not use, saying which and why,
+// so that a user who edited the settings learns why an edit did not take.
+void reportIgnored(const char* name, const std::string& why, int32_t fallback) {
+    std::fprintf(stderr, "spuTarn: setting \"%s\" ignored: %s; using %d\n", name, why.c_str(),
+                 static_cast<int>(fallback));
+}
+
+// One REG_DWORD value. Anything else (unreadable, another type even of 4 bytes such as
+// REG_BINARY, or a length other than 4) leaves the fallback, and says so: the registry is edited
+// by hand, so a value of the wrong kind must not turn into garbage buffer sizes. A missing value
+// takes its default without a word, as the settings document.
 int32_t readDword(HKEY key, const char* name, int32_t fallback) {
     DWORD type = REG_NONE;
-    DWORD data = 0;
-    DWORD size = sizeof(data);
-    LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data),
+    char data[64] = {};  // room for a short text, to show the user what was not a number
+    DWORD size = sizeof(data) - 1;
+    LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data),
                                    &size);
-    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(data)) return fallback;
-    return static_cast<int32_t>(data);
+    if (result == ERROR_FILE_NOT_FOUND) return fallback;
+    if (result == ERROR_SUCCESS && type == REG_DWORD && size == 4) {
+        uint32_t value = 0;
+        std::memcpy(&value, data, sizeof(value));
+        return static_cast<int32_t>(value);
+    }
+    if (result == ERROR_SUCCESS && type == REG_SZ)
+        reportIgnored(name, "\"" + std::string(data) + "\" is not a whole number", fallback);
+    else if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)
+        reportIgnored(name, "not a 4-byte REG_DWORD (type " + std::to_string(type) + ")",
+                      fallback);
+    else
+        reportIgnored(name, "cannot be read (error " + std::to_string(result) + ")", fallback);
+    return fallback;
 }
 
 void writeDword(HKEY key, const char* name, int32_t value) {
@@ -26,9 +50,15 @@ void writeDword(HKEY key, const char* name, int32_t value) {
     RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
 
-int32_t bufferKiBOrDefault(int32_t value, int32_t fallback) {
-    if (value < SpuSettings::kMinBufferKiB || value > SpuSettings::kMaxBufferKiB) return fallback;
-    return value;
+int32_t bufferKiBOrDefault(const char* name, int32_t value, int32_t fallback) {
+    if (value >= SpuSettings::kMinBufferKiB && value <= SpuSettings::kMaxBufferKiB) return value;
+    // Shown as stored: a REG_DWORD is unsigned.
+    reportIgnored(name,
+                  std::to_string(static_cast<uint32_t>(value)) + " is outside " +
+                      std::to_string(SpuSettings::kMinBufferKiB) + ".." +
+                      std::to_string(SpuSettings::kMaxBufferKiB),
+                  fallback);
+    return fallback;
 }
 
 // The streaming pass only learns the play cursor's progress modulo the buffer length, so the
@@ -94,9 +124,11 @@ void SpuSettings::load() {
     channels = kDefaultChannels;
 
     soundBufferSize = bufferKiBOrDefault(
-        readDword(key, soundBufferSizeName, kDefaultSoundBufferSize), kDefaultSoundBufferSize);
+        soundBufferSizeName, readDword(key, soundBufferSizeName, kDefaultSoundBufferSize),
+        kDefaultSoundBufferSize);
     xaBufferSize = xaBufferKiBWithFloor(bufferKiBOrDefault(
-        readDword(key, xaBufferSizeName, kDefaultXaBufferSize), kDefaultXaBufferSize));
+        xaBufferSizeName, readDword(key, xaBufferSizeName, kDefaultXaBufferSize),
+        kDefaultXaBufferSize));
     highResolutionMode = readDword(key, highResolutionModeName, kDefaultHighResolutionMode);
     soundBufferSize = soundBufferKiBWithFloor(soundBufferSize, highResolutionMode);
     RegCloseKey(key);

@@ -1,6 +1,8 @@
 // The settings file behind the plug-in's registry key.
 #include "registry_file.h"
 
+#include <fcntl.h>
+#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "win32_registry.h"
@@ -42,6 +43,76 @@ bool makeDirectories(const std::string& path) {
         if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
         if (at == std::string::npos) return true;
     }
+}
+
+// One line on standard error for each thing in the file the plug-in cannot use, so that a user
+// who edited it learns why a value did not take. The same line is not repeated back to back:
+// every value write rewrites the file, and three writes would say the same thing three times.
+void report(const std::string& file, const std::string& why) {
+    static std::string last;
+    const std::string line = "spuTarn: settings file " + file + ": " + why + "\n";
+    if (line == last) return;
+    last = line;
+    std::fputs(line.c_str(), stderr);
+}
+
+// Where writes to `file` go: a symbolic link is followed (the user may keep the file elsewhere
+// and link it here), so the link itself is never replaced by a regular file.
+std::string followLinks(std::string file) {
+    for (int hops = 0; hops < 8; ++hops) {
+        struct stat status {};
+        if (lstat(file.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
+        char target[PATH_MAX];
+        const ssize_t length = readlink(file.c_str(), target, sizeof(target) - 1);
+        if (length <= 0) break;
+        const std::string link(target, static_cast<size_t>(length));
+        file = link[0] == '/' ? link : file.substr(0, file.rfind('/') + 1) + link;
+    }
+    return file;
+}
+
+// The whole file, read without blocking: only a regular file is read, since a FIFO or a device
+// in its place would make the host wait for ever. False, with the reason in `why`, otherwise.
+bool readRegularFile(const std::string& file, std::string* text, std::string* why) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *why = std::string("cannot be read (") + std::strerror(errno) + ")";
+        return false;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        *why = "is not a regular file";
+        return false;
+    }
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, chunk, sizeof(chunk))) > 0) text->append(chunk, static_cast<size_t>(got));
+    const int error = errno;
+    ::close(fd);
+    if (got < 0) {
+        *why = std::string("cannot be read (") + std::strerror(error) + ")";
+        return false;
+    }
+    return true;
+}
+
+// Writes `text` to `file` in one piece, by way of a temporary file beside it renamed over it.
+bool writeWhole(const std::string& file, const std::string& text, std::string* why) {
+    const std::string temporary = file + ".tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *why = std::string("cannot be created (") + std::strerror(errno) + ")";
+        return false;
+    }
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const int error = errno;
+    if (::close(fd) != 0 || !written || std::rename(temporary.c_str(), file.c_str()) != 0) {
+        *why = std::string("cannot be written (") + std::strerror(written ? errno : error) + ")";
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::string trim(const std::string& text) {
@@ -124,15 +195,26 @@ void loadFileBackedKey(RegistryStore& store) {
     store.create(path);
     RegistryKey* key = store.find(path);
     key->values.clear();
-    std::ifstream in(file);
+    std::string text;
+    std::string why;
+    if (!readRegularFile(file, &text, &why)) {
+        report(file, why + "; every value takes its default");
+        return;
+    }
+    // A byte-order mark, as some editors write: not part of the first name.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::istringstream in(text);
     std::string line;
-    while (std::getline(in, line)) {
+    for (int number = 1; std::getline(in, line); ++number) {
         const std::string content = trim(line);
         if (content.empty() || content[0] == '#') continue;  // blank lines and comments
         const size_t equals = content.find('=');
-        if (equals == std::string::npos) continue;  // not a value line: nothing to read
-        const std::string name = trim(content.substr(0, equals));
-        if (name.empty()) continue;
+        const std::string name = equals == std::string::npos ? std::string()
+                                                             : trim(content.substr(0, equals));
+        if (name.empty()) {
+            report(file, "line " + std::to_string(number) + " ignored: not Name=value");
+            continue;
+        }
         // Names compare without case, as on Windows; the file's spelling is kept for writing.
         RegistryValue value = valueFromText(trim(content.substr(equals + 1)));
         value.name = name;
@@ -145,23 +227,18 @@ bool saveFileBackedKey(RegistryStore& store) {
     const std::string file = settingsFilePath();
     const RegistryKey* key = store.find(path);
     if (file.empty() || key == nullptr) return false;
-    if (!makeDirectories(file.substr(0, file.rfind('/')))) return false;
+    if (!makeDirectories(file.substr(0, file.rfind('/')))) {
+        report(file, std::string("cannot be created (") + std::strerror(errno) + ")");
+        return false;
+    }
 
     std::ostringstream text;
     text << "# spuTarn sound plug-in settings: Name=value, whole numbers.\n";
     for (const auto& [name, value] : key->values) text << lineFor(value.name.empty() ? name : value.name, value);
 
-    const std::string temporary = file + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << text.str();
-        if (!out.flush()) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), file.c_str()) != 0) {
-        std::remove(temporary.c_str());
+    std::string why;
+    if (!writeWhole(followLinks(file), text.str(), &why)) {
+        report(file, why + "; the values live in memory until the host exits");
         return false;
     }
     return true;

@@ -1,5 +1,9 @@
 // The registry-backed settings as the plug-in uses them: defaults on first use, hand-edited
 // values, and the values it refuses.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "spu_test_support.h"
@@ -138,6 +142,89 @@ TEST_F(SettingsTest, HandEditedSettingsFileTakesEffectAtTheNextInit) {
     std::ifstream in(sim::settingsFilePath());
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "SoundBufferSize=sixteen\n");
+}
+
+// What the plug-in cannot use in the settings file gives that value's default and one line on
+// standard error naming it and why; a byte-order mark, as some editors write, is no part of the
+// first name. Each case: the file's text, the streaming buffer then used, what the line says
+// (empty: no line at all).
+TEST_F(SettingsTest, UnusableTextInTheFileGivesTheDefaultAndOneLineSayingWhy) {
+    const struct {
+        const char* text;
+        uint32_t bytes;
+        const char* said;
+    } cases[] = {
+        {"\xEF\xBB\xBFSoundBufferSize=16\n", 16384, ""},
+        {"SoundBufferSize=16 # comment\n", 8192, "\"SoundBufferSize\" ignored: \"16 # comment\""},
+        {"SoundBufferSize=+16\n", 8192, "\"SoundBufferSize\" ignored: \"+16\" is not a whole"},
+        {"SoundBufferSize=2000\n", 8192, "\"SoundBufferSize\" ignored: 2000 is outside 1..1024"},
+        {"XABufferSize=0\n", 8192, "\"XABufferSize\" ignored: 0 is outside 1..1024"},
+        {"SoundBufferSize 16\n", 8192, "line 1 ignored: not Name=value"},
+    };
+    for (const auto& c : cases) {
+        sim::registryReset();
+        const std::string file = sim::settingsFilePath();
+        std::filesystem::create_directories(file.substr(0, file.rfind('/')));
+        std::ofstream(file, std::ios::trunc) << c.text;
+        testing::internal::CaptureStderr();
+        spu.SPUinit();
+        spu.SPUopen();
+        const uint32_t bytes = sim::dsoundStats().streamBufferBytes;
+        spu.SPUclose();
+        spu.SPUshutdown();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(bytes, c.bytes) << c.text;
+        if (c.said[0] == '\0') {
+            EXPECT_EQ(said, "") << c.text;
+        } else {
+            EXPECT_NE(said.find(c.said), std::string::npos) << said;
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        }
+    }
+}
+
+// Only a regular file is read: a FIFO in its place would block the host's SPUinit for ever
+// (the alarm turns that into a failure). A dangling link is followed when the file is made, so
+// the user's link stays. With no place to create the file, SPUconfigure does not name it as if
+// it were there.
+TEST_F(SettingsTest, FifoIsNotReadLinkIsKeptAndAFileNotMadeIsNotNamed) {
+    const std::string file = sim::settingsFilePath();
+    const std::string directory = file.substr(0, file.rfind('/'));
+    std::filesystem::create_directories(directory);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    testing::internal::CaptureStderr();
+    alarm(20);
+    spu.SPUinit();
+    alarm(0);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("is not a regular file"), std::string::npos) << said;
+    spu.SPUshutdown();
+    struct stat status {};
+    EXPECT_TRUE(stat(file.c_str(), &status) == 0 && S_ISFIFO(status.st_mode));
+
+    sim::registryReset();
+    const std::string elsewhere = directory + "/kept-elsewhere";
+    ASSERT_EQ(symlink("kept-elsewhere", file.c_str()), 0);
+    spu.SPUinit();
+    spu.SPUshutdown();
+    EXPECT_TRUE(lstat(file.c_str(), &status) == 0 && S_ISLNK(status.st_mode));
+    std::ifstream in(elsewhere);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nSoundBufferSize=8\n"), std::string::npos) << text;
+    std::remove(elsewhere.c_str());
+
+    const std::string home = std::getenv("XDG_CONFIG_HOME");
+    const std::string blocked = home + "/blocked";
+    std::ofstream(blocked) << "a file where the directory should be";
+    setenv("XDG_CONFIG_HOME", blocked.c_str(), 1);
+    testing::internal::CaptureStderr();
+    spu.SPUconfigure();
+    said = testing::internal::GetCapturedStderr();
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    std::remove(blocked.c_str());
+    EXPECT_NE(said.find("cannot be created"), std::string::npos) << said;
+    ASSERT_FALSE(sim::messageBoxes().empty());
+    EXPECT_NE(sim::messageBoxes().back().text.find("could not be created"), std::string::npos);
 }
 
 // A key that cannot be opened or values that cannot be read: the defaults, whatever is stored.
