@@ -46,12 +46,16 @@ int countSettingsValues() {
 }
 
 bool writeSettingsDword(const char* name, uint32_t value) {
+    const DWORD v = value;
+    return writeSettingsValue(name, REG_DWORD, &v, sizeof(v));
+}
+
+bool writeSettingsValue(const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)
         return false;
-    DWORD v = value;
-    LONG rc = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+    LONG rc = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }

@@ -23,5 +23,7 @@ DwordValue readSettingsValue(const char* name);
 // Number of values under the key, or -1 when it cannot be opened.
 int countSettingsValues();
 bool writeSettingsDword(const char* name, uint32_t value);
+// Any type and length, as a hand edit in the registry editor can leave it.
+bool writeSettingsValue(const char* name, DWORD type, const void* data, DWORD size);
 
 }  // namespace spu_wine

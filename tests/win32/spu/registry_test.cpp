@@ -2,6 +2,10 @@
 // are never overwritten, and that unusable buffer sizes fall back to the defaults at run time
 // while the registry keeps what the user wrote.
 #include <gtest/gtest.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
 
 #include "message_box_watcher.h"
 #include "registry_key.h"
@@ -82,6 +86,52 @@ TEST_F(SpuRegistry, ZeroBufferSizesPlayWithTheDefaultsAndStayAsWritten) {
     EXPECT_EQ(spu->SPUshutdown(), 0);
     expectDword("SoundBufferSize", 0);
     expectDword("XABufferSize", 0);
+}
+
+// The plug-in's lines on standard error while `call` runs: fd 2 goes to a file meanwhile. The
+// DLL and this harness share the one C runtime of the process, and so its stderr.
+template <typename Call>
+std::string standardErrorOf(Call call) {
+    std::FILE* file = std::tmpfile();
+    std::fflush(stderr);
+    const int saved = _dup(2);
+    _dup2(_fileno(file), 2);
+    call();
+    std::fflush(stderr);
+    _dup2(saved, 2);
+    _close(saved);
+    std::string text(4096, '\0');
+    std::rewind(file);
+    text.resize(std::fread(&text[0], 1, text.size(), file));
+    std::fclose(file);
+    return text;
+}
+
+// Only a 4-byte REG_DWORD is taken. Anything else, the same four bytes as REG_BINARY included,
+// gives the default, and the plug-in names the value it ignored on standard error; a REG_DWORD
+// is taken without a word. (Natively the key lives in a file that keeps only numbers and text,
+// so this rule can only be seen here.)
+TEST_F(SpuRegistry, OnlyAFourByteDwordIsTakenAndAnythingElseIsReported) {
+    ASSERT_EQ(spu->SPUinit(), 0);
+    ASSERT_EQ(spu->SPUshutdown(), 0);
+    const BYTE sixteen[8] = {16, 0, 0, 0, 0, 0, 0, 0};
+    const struct {
+        DWORD type;
+        DWORD size;
+        bool ignored;
+    } cases[] = {{REG_DWORD, 4, false}, {REG_BINARY, 4, true}, {REG_DWORD, 2, true},
+                 {REG_DWORD, 8, true},  {REG_SZ, 3, true}};
+    for (const auto& c : cases) {
+        const BYTE text[3] = {'1', '6', 0};
+        ASSERT_TRUE(writeSettingsValue("SoundBufferSize", c.type, c.type == REG_SZ ? text : sixteen,
+                                       c.size));
+        const std::string said = standardErrorOf([this] {
+            spu->SPUinit();
+            spu->SPUshutdown();
+        });
+        EXPECT_EQ(said.find("\"SoundBufferSize\" ignored") != std::string::npos, c.ignored)
+            << "type " << c.type << ", " << c.size << " bytes: " << said;
+    }
 }
 
 }  // namespace
