@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "exports.h"
-#include "spu_core.h"
+#include "chip.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record) {
         if (mode == FreezeQuery) return 1;  // touches only the host's record: no lock
 
         plugin::CoreLock lock;
-        SpuCore* core = lock.core();
+        Chip* core = lock.core();
         if (core == nullptr) return 0;
         std::memcpy(record->soundRam, core->soundRamBytes(), sizeof(record->soundRam));
         std::memcpy(record->registers, core->registerBytes(), sizeof(record->registers));
@@ -44,7 +44,7 @@ SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record) {
     // The header is not checked: hosts have written records with other tags, and the two
     // images are taken as they are.
     plugin::CoreLock lock;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     if (core == nullptr) return 0;
     std::memcpy(core->soundRamBytes(), record->soundRam, sizeof(record->soundRam));
     std::memcpy(core->registerBytes(), record->registers, sizeof(record->registers));

@@ -5,7 +5,7 @@
 
 #include "exports.h"
 #include "sound_device.h"
-#include "spu_core.h"
+#include "chip.h"
 #include "spu_settings.h"
 #include "streaming_thread.h"
 
@@ -23,9 +23,9 @@ constexpr DWORD kStreamStopWaitMs = 2000;
 
 // The core is about 530 KB and owns the CD ring; without memory the plug-in stays silent
 // rather than letting anything be thrown into the host.
-SpuCore* makeCore(int32_t xaBufferSizeKiB) {
+Chip* makeCore(int32_t xaBufferSizeKiB) {
     try {
-        return new (std::nothrow) SpuCore(xaBufferSizeKiB);
+        return new (std::nothrow) Chip(xaBufferSizeKiB);
     } catch (...) {
         return nullptr;
     }

@@ -1,6 +1,6 @@
 // The two entry points that only Linux hosts resolve.
 #include "exports.h"
-#include "spu_core.h"
+#include "chip.h"
 
 namespace {
 constexpr int32_t kBytesPerCdFrame = 4;  // 16-bit left, 16-bit right
@@ -17,5 +17,5 @@ SPU_EXPORT void CALLBACK SPUasync(uint32_t /*cycles*/) {}
 SPU_EXPORT void CALLBACK SPUplayCDDAchannel(int16_t* pcm, int32_t bytes) {
     if (pcm == nullptr || bytes <= 0) return;
     plugin::CoreLock lock;
-    if (SpuCore* core = lock.core()) core->feedCdDigitalAudio(pcm, bytes / kBytesPerCdFrame);
+    if (Chip* core = lock.core()) core->feedCdDigitalAudio(pcm, bytes / kBytesPerCdFrame);
 }

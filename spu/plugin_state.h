@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "chip.h"
 #include "platform/win32.h"
 
-class SpuCore;
 class SoundDevice;
 
 // Marks the plug-in's entry points: on Windows the .def file names them, natively the shared
@@ -40,7 +40,7 @@ struct State {
     CRITICAL_SECTION lock;
     bool lockReady = false;
 
-    SpuCore* core = nullptr;        // null before SPUinit, after SPUshutdown, or when new failed
+    Chip* core = nullptr;           // null before SPUinit, after SPUshutdown, or when new failed
     SoundDevice* device = nullptr;  // likewise
 
     // Written by the host's thread outside the lock and polled by the streaming thread. An
@@ -75,13 +75,13 @@ public:
     CoreLock(const CoreLock&) = delete;
     CoreLock& operator=(const CoreLock&) = delete;
 
-    SpuCore* core() const { return core_; }
+    Chip* core() const { return core_; }
     bool held() const { return held_; }
 
 private:
     void enter();
     bool held_ = false;
-    SpuCore* core_ = nullptr;
+    Chip* core_ = nullptr;
 };
 
 // True on a thread that holds the global lock inside an entry point, which is where a host's

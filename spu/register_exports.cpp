@@ -3,45 +3,45 @@
 // all of it. Before SPUinit and after SPUshutdown there is no core and no lock: writes vanish
 // and reads give 0.
 #include "exports.h"
-#include "spu_core.h"
+#include "chip.h"
 
 SPU_EXPORT void CALLBACK SPUwriteRegister(uint32_t address, uint16_t value) {
     plugin::CoreLock lock;
-    if (SpuCore* core = lock.core()) core->writeRegister(address, value);
+    if (Chip* core = lock.core()) core->writeRegister(address, value);
 }
 
 SPU_EXPORT uint16_t CALLBACK SPUreadRegister(uint32_t address) {
     plugin::CoreLock lock;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     return core != nullptr ? core->readRegister(address) : 0;
 }
 
 SPU_EXPORT void CALLBACK SPUwriteDMA(uint16_t value) {
     plugin::CoreLock lock;
-    if (SpuCore* core = lock.core()) core->writeDataPort(value);
+    if (Chip* core = lock.core()) core->writeDataPort(value);
 }
 
 SPU_EXPORT uint16_t CALLBACK SPUreadDMA() {
     plugin::CoreLock lock;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     return core != nullptr ? core->readDataPort() : 0;
 }
 
 SPU_EXPORT void CALLBACK SPUwriteDMAMem(uint16_t* words, int32_t count) {
     plugin::CoreLock lock;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     if (core != nullptr && words != nullptr) core->writeBlock(words, count);
 }
 
 SPU_EXPORT void CALLBACK SPUreadDMAMem(uint16_t* words, int32_t count) {
     plugin::CoreLock lock;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     if (core != nullptr && words != nullptr) core->readBlock(words, count);
 }
 
 SPU_EXPORT void CALLBACK SPUplayADPCMchannel(XaDecodeRecord* record) {
     plugin::CoreLock lock;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     if (core != nullptr && record != nullptr) core->feedCdAudio(record);
 }
 
