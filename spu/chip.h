@@ -6,7 +6,11 @@
 #ifdef SPU_CHIP_EXACT
 #include "exact_core.h"
 using Chip = ExactCore;
+// True once for every rise of the chip's interrupt flag since the last call.
+inline bool takeInterruptRise(Chip& chip) { return chip.takeInterruptRise(); }
 #else
 #include "spu_core.h"
 using Chip = SpuCore;
+// spuTarn's chip raises no interrupt.
+inline bool takeInterruptRise(Chip& /*chip*/) { return false; }
 #endif

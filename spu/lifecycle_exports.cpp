@@ -6,6 +6,7 @@
 #include "exports.h"
 #include "sound_device.h"
 #include "chip.h"
+#include "host_clock.h"
 #include "spu_settings.h"
 #include "streaming_thread.h"
 
@@ -42,6 +43,7 @@ SPU_EXPORT SpuResult CALLBACK SPUinit() {
     spuSettings().load();
     s.core = makeCore(spuSettings().getXaBufferSize());
     s.device = new (std::nothrow) SoundDevice();
+    if (identity::kFollowsHostClock) s.hostClock = HostClock::make(spuSettings().getSoundBufferSize());
     return 0;
 }
 
@@ -59,9 +61,11 @@ SPU_EXPORT SpuResult CALLBACK SPUshutdown() {
     if (s.streamThread != nullptr) return 0;
     delete s.core;
     delete s.device;
+    delete s.hostClock;
     // Cleared so that nothing can reach the freed objects.
     s.core = nullptr;
     s.device = nullptr;
+    s.hostClock = nullptr;
     s.lockReady = false;
     DeleteCriticalSection(&s.lock);
     return 0;
@@ -88,6 +92,10 @@ SPU_EXPORT SpuResult CALLBACK SPUopen() {
         return 0;
     }
 
+    if (s.hostClock != nullptr) {
+        plugin::CoreLock lock;
+        s.hostClock->restartDevice();  // the new buffer starts empty
+    }
     s.streamStopRequested.store(0, std::memory_order_release);
     s.streamHighResolution = spuSettings().getHighResolutionMode() == 1;
     s.streamThread = CreateThread(nullptr, 0, streamingThreadProc, nullptr, 0, &s.streamThreadId);
