@@ -110,22 +110,19 @@ bool actOnBlockFlags(VoiceState& v) {
 }
 
 void keyOn(VoiceState& v, const uint8_t* soundRam) {
-    // The window keeps the three samples that were newest, as if the voice had just left a
-    // block that ended with them.
-    const uint32_t newest = VoiceState::kHistory + (v.position >> 12);
-    int16_t keep[VoiceState::kHistory];
-    std::memcpy(keep, v.window + newest - 2, sizeof keep);
-    std::memcpy(v.window + kSamplesPerBlock, keep, sizeof keep);
     if (open_readings::kKeyOnLoadsRepeat) v.repeatAddress = v.startAddress;
-    v.position = 0;
     v.envelope = 0;
     v.envelopeCounter = 0;
     v.phase = AdsrPhase::Attack;
+    v.envelopeWait = open_readings::kEnvelopeStartTicks;
     refreshEnvelopeRate(v);
     enterBlock(v, blockByteOf(v.startAddress), soundRam);
+    v.position = open_readings::kKeyOnNewestSample << 12;
 }
 
 void keyOff(VoiceState& v) {
+    if (v.phase == AdsrPhase::Release) return;  // a second key-off changes nothing
+    v.envelopeWait = 0;
     v.phase = AdsrPhase::Release;
     v.envelopeCounter = 0;
     refreshEnvelopeRate(v);
