@@ -109,8 +109,25 @@ bool actOnBlockFlags(VoiceState& v) {
     return true;
 }
 
+AdpcmHistory decoderHistory(const VoiceState& v, const uint8_t* soundRam) {
+    // The decoder works a few samples ahead of the interpolator; its last two outputs are the
+    // history. Past the end of this block they come from the next one.
+    const uint32_t decoded = (v.position >> 12) + open_readings::kDecoderLeadSamples;
+    if (decoded < static_cast<uint32_t>(kSamplesPerBlock)) {
+        return AdpcmHistory{v.window[VoiceState::kHistory + decoded],
+                            v.window[VoiceState::kHistory + decoded - 1]};
+    }
+    AdpcmHistory history = v.history;
+    int16_t next[kSamplesPerBlock + 1];
+    next[0] = v.window[VoiceState::kHistory + kSamplesPerBlock - 1];
+    decodeAdpcmBlock(soundRam + v.nextBlockByte, history, next + 1);
+    const uint32_t at = decoded - kSamplesPerBlock + 1;
+    return AdpcmHistory{next[at], next[at - 1]};
+}
+
 void keyOn(VoiceState& v, const uint8_t* soundRam) {
     if (open_readings::kKeyOnLoadsRepeat) v.repeatAddress = v.startAddress;
+    v.history = decoderHistory(v, soundRam);
     v.envelope = 0;
     v.envelopeCounter = 0;
     v.phase = AdsrPhase::Attack;

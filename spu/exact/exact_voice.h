@@ -75,6 +75,8 @@ void refreshEnvelopeRate(VoiceState& v);
 // carries over (the predictor recordings need the history the keyed-off voice reached).
 void keyOn(VoiceState& v, const uint8_t* soundRam);
 void keyOff(VoiceState& v);
+// The decoder's history as it stands now, kDecoderLeadSamples ahead of the newest sample.
+AdpcmHistory decoderHistory(const VoiceState& v, const uint8_t* soundRam);
 
 // Moves to the next block: decodes it, latches a loop-start address, resets the flags.
 void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam);

@@ -22,6 +22,13 @@ constexpr uint32_t kBlockFlagsActAtSample = 20;
 constexpr uint32_t kKeyOnNewestSample = 3;
 constexpr uint8_t kEnvelopeStartTicks = 1;
 
+// The ADPCM decoder runs this many samples ahead of the newest sample in the interpolator, so
+// a key-on continues from the history of the sample the decoder last produced. In the
+// predictor-3 recording the first block after key-on is reproduced within 1 LSB from the
+// history of samples 38/39 of the steady loop, and the voice's newest sample was 35 there
+// (the test before keyed it on exactly four ring laps earlier).
+constexpr uint32_t kDecoderLeadSamples = 4;
+
 // Prediction of filters 2-4: floor of the summed products, as for filter 1 (where +32 is ruled
 // out). Rounding variants tried for 2-4 did no better on the stress recordings.
 constexpr int32_t kPredictionRounding = 0;

@@ -23,10 +23,12 @@ DEFAULT_MANIFEST = os.path.join(HERE, '..', '..', '..', 'shared', 'hardware', 'r
 # timing"). Fitted once and kept for every check.
 KEYON_DELAY = 6
 
-# The state the console test suite leaves behind for the capture tests: the test before each
-# one played voice 1 on a looping sample at 01080h (start 0210h, pitch 1000h) and keyed it off,
-# and a keyed-off voice keeps decoding. Its ADPCM history is what the next key-on starts from
-# (HARDWARE.md, section 4, "History at key-on").
+# The capture tests run one after the other on the console, and each starts with the state the
+# one before left: voice 1 keyed off but still decoding the looping sample at 01080h (start
+# 0210h, pitch 1000h) it was keyed on to one capture edge (plus the key-on delay) before its
+# ring was read. A keyed-off voice keeps decoding, and the next key-on continues from its
+# ADPCM history (HARDWARE.md, section 4, "History at key-on"), so the renderer replays that
+# tail of the previous test before the steps.
 SAMPLE_BYTE = 0x01080
 SAMPLE_UNITS = 0x0210
 
@@ -138,15 +140,16 @@ class Replay:
 
 
 def suite_precondition(chip, check):
-    """Voice 1 keyed off, looping the capture tests' sample at 01080h, as the test before left it."""
+    """The end of the capture test before this one (see SAMPLE_BYTE)."""
     upload = check.get('stimulus', {}).get('upload', {})
     blocks = upload.get('blocks') if isinstance(upload, dict) else None
     if not blocks:
         return
     data = ''.join(b['bytes'].replace(' ', '') for b in blocks)
     chip.cmd('ram %X %s' % (SAMPLE_BYTE, data))
-    for line in ('write DAA 8000', 'write C14 1000', 'write C16 %04X' % SAMPLE_UNITS,
-                 'write C1E %04X' % SAMPLE_UNITS, 'write D88 0002', 'write D8C 0002'):
+    for line in ('write DAA C000', 'write DAC 0004', 'edge', 'write C14 1000',
+                 'write C16 %04X' % SAMPLE_UNITS, 'write C1E %04X' % SAMPLE_UNITS, 'write C18 000F',
+                 'write C1A 1FC0', 'write D88 0002', 'edge', 'write D8C 0002'):
         chip.cmd(line)
 
 
