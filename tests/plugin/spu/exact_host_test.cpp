@@ -4,6 +4,7 @@
 // record that is not its own loads nothing. The plug-in stays closed: no streaming pass runs
 // the chip, only the host's calls do.
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -48,6 +49,14 @@ protected:
         return spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record.data()));
     }
 };
+
+TEST_F(ExactHostTest, ItsOwnNameAndSettingsFile) {
+    EXPECT_STREQ(spu.PSEgetLibName(), "Tarn's Exact Sound Driver");
+    // SPUinit made its key, in a file of its own; spuTarn's is not touched.
+    const char* key = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarnExact";
+    EXPECT_TRUE(std::ifstream(sim::settingsFilePath(key)).good());
+    EXPECT_FALSE(std::ifstream(sim::settingsFilePath()).good());
+}
 
 // The capture rings run while 1F801DACh bits 3-2 are set, one slot a tick from slot 0 at
 // SPUinit: tick t writes slot t - 1. IRQ address 0x90 is bytes 0x480..0x487, slots 64..67 of the
