@@ -107,6 +107,19 @@ TEST_F(ExactHostTest, AsyncRunsTheTicksTheCyclesCompleteAndTheInterruptFiresInsi
     }
 }
 
+// A host that never calls SPUasync: the streaming pass runs the chip, and a rise it makes waits
+// for the host's next call (here a register read), since that thread never calls the host.
+TEST_F(ExactHostTest, RiseOnTheDevicesClockReachesTheHostAtItsNextCall) {
+    write(0xDAC, 0x0004);
+    armIrq(0x90);  // ticks 65 to 68, as above
+    spu.SPUopen();
+    advanceAndSettle(100 * 4);
+    EXPECT_EQ(interrupts, 0);
+    EXPECT_EQ(read(0xDAE) & 0x40, 0x40);
+    EXPECT_EQ(interrupts, 1);
+    EXPECT_EQ(callbackThread, std::this_thread::get_id());
+}
+
 // IRQ address 0x200 is bytes 0x1000..0x1007; transfers start at 0xFF8 (transfer address 0x1FF).
 TEST_F(ExactHostTest, TransfersRaiseTheInterruptOncePerCrossingInsideTheCall) {
     armIrq(0x200);
