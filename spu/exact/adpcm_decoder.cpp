@@ -24,30 +24,33 @@ int32_t clampTo16(int32_t v) {
 
 }  // namespace
 
-int32_t adpcmNibbleValue(int32_t nibble, int shift) {
-    // The nibble sits in the top of a 16-bit word: t << 12, then shifted right by `shift`.
-    if (shift > 12 && open_readings::kLargeShiftKeepsSignOnly) {
-        // Shifts 13-15 of sound RAM samples keep only the sign: -8 gives -128, the rest 0 (the
-        // shift 12-15 recording; "same as 9" would give -64 and +56 and is ruled out).
-        return (nibble >> 3) * 128;
-    }
-    return shiftRightArithmetic(nibble * 4096, shift);
-}
-
 void decodeAdpcmBlock(const uint8_t* block, AdpcmHistory& history, int16_t* out) {
     const int shift = block[0] & 0x0F;
     const FilterWeights w = kFilters[(block[0] >> 4) & 0x0F];
-    int32_t old = history.old;
-    int32_t older = history.older;
+    // The nibbles first (independent of each other), then the prediction, which is serial.
+    int32_t base[kSamplesPerBlock];
     for (int i = 0; i < kSamplesPerBlock; ++i) {
         const uint8_t byte = block[2 + i / 2];
         const int32_t raw = (i & 1) == 0 ? (byte & 0x0F) : (byte >> 4);
-        const int32_t nibble = raw >= 8 ? raw - 16 : raw;
+        base[i] = adpcmNibbleValue(raw >= 8 ? raw - 16 : raw, shift);
+    }
+    if (w.f0 == 0 && w.f1 == 0) {
+        // No prediction: every value already fits 16 bits (-8 << 12 at the most).
+        for (int i = 0; i < kSamplesPerBlock; ++i) out[i] = static_cast<int16_t>(base[i]);
+        history.old = base[kSamplesPerBlock - 1];
+        history.older = base[kSamplesPerBlock - 2];
+        return;
+    }
+    int32_t old = history.old;
+    int32_t older = history.older;
+    for (int i = 0; i < kSamplesPerBlock; ++i) {
         // The prediction is floored (no +32 before the division): the filter-1 recordings rule
         // the +32 of the CD-audio decoder out. Clamping comes after the prediction is added.
         const int32_t prediction = shiftRightArithmetic(
             old * w.f0 + older * w.f1 + open_readings::kPredictionRounding, 6);
-        const int32_t s = clampTo16(adpcmNibbleValue(nibble, shift) + prediction);
+        int32_t s = base[i] + prediction;
+        // Rarely out of range: a branch keeps the clamp off the serial chain of samples.
+        if (s != static_cast<int16_t>(s)) s = clampTo16(s);
         out[i] = static_cast<int16_t>(s);
         older = old;
         old = s;
