@@ -2,6 +2,7 @@
 // The inside of ExactCore: the chip state (one flat struct, the save image) and the CD audio
 // stream the host feeds. exact_tick.cpp runs the ticks, exact_registers.cpp is the register map,
 // exact_core.cpp the public calls and the save image.
+#include "block_lookahead.h"
 #include "chip_state.h"
 #include "exact_core.h"
 
@@ -13,6 +14,7 @@ struct ExactCore::Impl {
 
     ChipState state;
     CdAudioStream cd;
+    BlockLookahead lookahead;  // derived from the state, never saved
 
     // `ticks` ticks (at most kChunkTicks) of the whole chip; out[2t], out[2t + 1] the frame
     // of tick t after the main volume.

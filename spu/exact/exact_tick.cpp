@@ -55,6 +55,7 @@ struct VoiceInputs {
     const int16_t* noise;      // the noise generator's sample at each tick, or null
     const int32_t* modulator;  // the previous voice's outputs (PMON), or null
     bool toReverb;
+    BlockLookahead* lookahead;
 };
 
 // The voice's hot state lives in locals through the loop (the per-tick sums are stores the
@@ -148,7 +149,12 @@ void renderVoice(ChipState& s, int n, int32_t ticks, const VoiceInputs& in, int3
         if (h.position >= kBlockSpan) {
             h.position -= kBlockSpan;
             h.store();
-            enterBlock(v, v.nextBlockByte, ram);
+            const PreparedBlock* ready = in.lookahead->take(n, v.nextBlockByte, v.history, ram);
+            if (ready != nullptr) {
+                enterBlock(v, v.nextBlockByte, ram, ready->samples, &ready->historyOut);
+            } else {
+                enterBlock(v, v.nextBlockByte, ram);
+            }
             h.load();
         }
     }
@@ -173,6 +179,7 @@ void ExactCore::Impl::renderChunk(int16_t* out, int32_t ticks) {
         s.noise.tick();
         noise[t] = s.noise.sample();
     }
+    lookahead.fill(s, ticks);
     ChunkSums sums;
     std::memset(&sums, 0, sizeof sums);
     // outputs[0] holds the voice's last output of the chunk before (OUTX), outputs[1 + t] its
@@ -185,7 +192,7 @@ void ExactCore::Impl::renderChunk(int16_t* out, int32_t ticks) {
     for (int n = 0; n < ChipState::kVoices; ++n) {
         const uint32_t bit = 1u << n;
         VoiceInputs in{(s.noiseVoices & bit) != 0 ? noise : nullptr, nullptr,
-                       (s.reverbVoices & bit) != 0};
+                       (s.reverbVoices & bit) != 0, &lookahead};
         if (n > 0 && (s.pitchModulation & bit) != 0) {
             in.modulator = open_readings::kPitchModUsesThisTick ? previous + 1 : previous;
         }

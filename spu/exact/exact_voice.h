@@ -78,8 +78,10 @@ void keyOff(VoiceState& v);
 // The decoder's history as it stands now, kDecoderLeadSamples ahead of the newest sample.
 AdpcmHistory decoderHistory(const VoiceState& v, const uint8_t* soundRam);
 
-// Moves to the next block: decodes it, latches a loop-start address, resets the flags.
-void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam);
+// Moves to the next block: decodes it (or takes `decoded`, its 28 samples already decoded from
+// the voice's history, and `historyAfter`), latches a loop-start address, resets the flags.
+void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam,
+                const int16_t* decoded = nullptr, const AdpcmHistory* historyAfter = nullptr);
 // The block's end and repeat flags acting near its end. Returns true when an end flag set
 // the voice's ENDX bit.
 bool actOnBlockFlags(VoiceState& v);
