@@ -40,15 +40,16 @@ inline bool envelopeTick(const EnvelopeRate& rate, int32_t& level, uint32_t& cou
     if (rate.exponentialIncrease != 0 && level > 0x6000) {
         step = rate.stepHigh;
         inc = static_cast<uint32_t>(rate.counterIncHigh);
-    } else if (rate.exponentialDecrease != 0) {
-        // |step| <= 4000h and |level| <= 8000h: the product fits 32 bits. >> floors, which the
-        // decay overshoot to 3FFFh on a console confirms.
-        step = (step * level) >> 15;
     }
     counter += inc;
     if ((counter & 0x8000u) == 0) return false;
     // Clearing the counter after a step reproduces the console ENVX traces.
     counter = 0;
+    if (rate.exponentialDecrease != 0) {
+        // |step| <= 4000h and |level| <= 8000h: the product fits 32 bits. >> floors, which the
+        // decay overshoot to 3FFFh on a console confirms.
+        step = (step * level) >> 15;
+    }
     int32_t next = level + step;
     if (next < limits.low) next = limits.low;
     if (next > limits.high) next = limits.high;

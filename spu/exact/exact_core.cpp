@@ -1,5 +1,5 @@
 // ExactCore's public calls: construction, the register and transfer entry points, CD audio,
-// frame production and the save image. The tick itself is in exact_tick.cpp.
+// frame production and the save image. The ticks themselves are in exact_tick.cpp.
 #include "exact_core.h"
 
 #include <cstring>
@@ -62,17 +62,23 @@ void ExactCore::feedCdDigitalAudio(const int16_t* frames, int32_t frameCount) {
 
 void ExactCore::produceFrames(uint8_t* out, int32_t frameCount) {
     if (out == nullptr) return;
-    for (int32_t i = 0; i < frameCount; ++i) {
-        int16_t frame[2];
-        impl->tick(frame[0], frame[1]);
-        std::memcpy(out + static_cast<size_t>(i) * 4, frame, 4);  // x86: already little-endian
+    int16_t frames[2 * kChunkTicks];
+    for (int32_t done = 0; done < frameCount;) {
+        const int32_t n = frameCount - done < kChunkTicks ? frameCount - done : kChunkTicks;
+        impl->renderChunk(frames, n);
+        // x86 is little-endian: the samples are already in output order.
+        std::memcpy(out + static_cast<size_t>(done) * 4, frames, static_cast<size_t>(n) * 4);
+        done += n;
     }
 }
 
 void ExactCore::runTicks(int32_t ticks) {
-    int16_t left = 0;
-    int16_t right = 0;
-    for (int32_t i = 0; i < ticks; ++i) impl->tick(left, right);
+    int16_t frames[2 * kChunkTicks];
+    for (int32_t done = 0; done < ticks;) {
+        const int32_t n = ticks - done < kChunkTicks ? ticks - done : kChunkTicks;
+        impl->renderChunk(frames, n);
+        done += n;
+    }
 }
 
 bool ExactCore::takeInterruptRise() {

@@ -78,7 +78,8 @@ void writeAdsrHigh(VoiceState& v, uint16_t value) {
     refreshEnvelopeRate(v);
 }
 
-void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam) {
+void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam,
+                const int16_t* decoded, const AdpcmHistory* historyAfter) {
     // The interpolator still needs the newest three samples of the block it leaves.
     std::memmove(v.window, v.window + kSamplesPerBlock, VoiceState::kHistory * sizeof(int16_t));
     v.blockByte = blockByte & kSoundRamMask & ~(kBlockBytes - 1);
@@ -87,7 +88,12 @@ void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam) {
     if ((v.blockFlags & kFlagLoopStart) != 0) {
         v.repeatAddress = static_cast<uint16_t>(v.blockByte >> 3);  // the loop-start latch
     }
-    decodeAdpcmBlock(block, v.history, v.window + VoiceState::kHistory);
+    if (decoded != nullptr && historyAfter != nullptr) {
+        std::memcpy(v.window + VoiceState::kHistory, decoded, kSamplesPerBlock * sizeof(int16_t));
+        v.history = *historyAfter;
+    } else {
+        decodeAdpcmBlock(block, v.history, v.window + VoiceState::kHistory);
+    }
     v.nextBlockByte = (v.blockByte + kBlockBytes) & kSoundRamMask;
     v.flagsHandled = 0;
 }

@@ -78,42 +78,28 @@ void keyOff(VoiceState& v);
 // The decoder's history as it stands now, kDecoderLeadSamples ahead of the newest sample.
 AdpcmHistory decoderHistory(const VoiceState& v, const uint8_t* soundRam);
 
-// Moves to the next block: decodes it, latches a loop-start address, resets the flags.
-void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam);
+// Moves to the next block: decodes it (or takes `decoded`, its 28 samples already decoded from
+// the voice's history, and `historyAfter`), latches a loop-start address, resets the flags.
+void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam,
+                const int16_t* decoded = nullptr, const AdpcmHistory* historyAfter = nullptr);
 // The block's end and repeat flags acting near its end. Returns true when an end flag set
 // the voice's ENDX bit.
 bool actOnBlockFlags(VoiceState& v);
 
-// One ADSR tick: the level steps and the phase moves on after a step.
-inline void adsrTick(VoiceState& v) {
-    if (v.envelopeWait != 0) {
-        --v.envelopeWait;
-        return;
-    }
-    if (!envelopeTick(v.envelopeRate, v.envelope, v.envelopeCounter, kAdsrLimits)) return;
+// The ADSR phase after a step of the envelope: attack ends at 7FFFh; the decay ends after the
+// first step that leaves the level strictly below (N + 1) * 800h (the console settles at 07FFh
+// for N = 0 and 3FFAh for N = 7, which "at or below" and "checked before the step" miss).
+inline void adsrAfterStep(VoiceState& v) {
     if (v.phase == AdsrPhase::Attack) {
         if (v.envelope >= 0x7FFF) {
             v.phase = AdsrPhase::Decay;
             refreshEnvelopeRate(v);
         }
     } else if (v.phase == AdsrPhase::Decay) {
-        // The decay ends after the first step that leaves the level strictly below
-        // (N + 1) * 800h: the console settles at 07FFh for N = 0 and 3FFAh for N = 7.
         const int32_t target = ((v.adsrLow & 0x0F) + 1) * 0x800;
         if (v.envelope < target) {
             v.phase = AdsrPhase::Sustain;
             refreshEnvelopeRate(v);
         }
-    }
-}
-
-// Advances the pitch counter by `step` (already modulated and capped) and moves on to the
-// next block whenever the counter passes the 28th sample.
-inline void advancePosition(VoiceState& v, uint32_t step, const uint8_t* soundRam) {
-    v.position += step;
-    constexpr uint32_t kBlockSpan = static_cast<uint32_t>(kSamplesPerBlock) << 12;
-    if (v.position >= kBlockSpan) {
-        v.position -= kBlockSpan;
-        enterBlock(v, v.nextBlockByte, soundRam);
     }
 }
