@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "plugin_state.h"
+
 HostClock* HostClock::make(int32_t soundBufferKiB) {
     HostClock* clock = new (std::nothrow) HostClock();
     if (clock == nullptr) return nullptr;
@@ -56,6 +58,13 @@ void HostClock::play(Chip& chip, uint8_t* out, int32_t frames) {
         chip.produceFrames(out, frames);
         player_.passThrough(out, frames);
     }
+}
+
+void deviceFrames(Chip& chip, uint8_t* out, int32_t frames) {
+    if (HostClock* clock = plugin::state().hostClock)
+        clock->play(chip, out, frames);
+    else
+        chip.produceFrames(out, frames);
 }
 
 void HostClock::restartDevice() { player_.restart(); }

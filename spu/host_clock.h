@@ -51,3 +51,7 @@ private:
     FrameQueue queue_;
     QueuePlayer player_;
 };
+
+// The frames a streaming pass gives the device (or drops, without one), with the global lock
+// held: spuTarnExact's through its HostClock, spuTarn's straight from the chip.
+void deviceFrames(Chip& chip, uint8_t* out, int32_t frames);

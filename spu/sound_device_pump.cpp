@@ -67,11 +67,7 @@ void SoundDevice::pump() {
         if (Chip* core = lock.core()) {
             // The whole region in one call; the core writes bytewise where it must, since
             // after a cursor step that was not a whole frame the region need not be aligned.
-            // spuTarnExact plays what the host's clock made, or runs the chip itself.
-            if (HostClock* clock = plugin::state().hostClock)
-                clock->play(*core, static_cast<uint8_t*>(region1), static_cast<int32_t>(frames));
-            else
-                core->produceFrames(static_cast<uint8_t*>(region1), static_cast<int32_t>(frames));
+            deviceFrames(*core, static_cast<uint8_t*>(region1), static_cast<int32_t>(frames));
             core->refreshShadow();
         }
         countPass(static_cast<uint32_t>(playCursor), frames);
