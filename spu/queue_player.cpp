@@ -101,6 +101,10 @@ void QueuePlayer::steer(const FrameQueue& queue, int32_t frames) {
     const double weight = frames / (frames + kFillSmoothingSeconds * kFrameRate);
     smoothedFill_ += weight * (fill - smoothedFill_);
     const double error = (smoothedFill_ - target_) / target_;
-    integral_ = clampMagnitude(integral_ + kIntegralGain * error * seconds, kMaxCorrection);
+    // The integral learns the steady difference between the two clocks. A fill far off the target
+    // is a burst (fast-forward, a stall), not a drift: it would leave the pitch bent for seconds
+    // after the burst ends, so it is not learnt.
+    if (error > -kLearnedError && error < kLearnedError)
+        integral_ = clampMagnitude(integral_ + kIntegralGain * error * seconds, kMaxCorrection);
     ratio_ = 1.0 + clampMagnitude(kProportionalGain * error + integral_, kMaxCorrection);
 }

@@ -21,6 +21,7 @@ public:
     static constexpr double kIntegralGain = 0.1;         // ratio per second per unit of error
     static constexpr double kMaxCorrection = 0.05;
     static constexpr double kFillSmoothingSeconds = 0.2;
+    static constexpr double kLearnedError = 0.5;  // the integral learns only errors below this
     // Length of the fade over a jump: 3 ms, too short to hear as a fade, long enough not to click.
     static constexpr int32_t kFadeFrames = 128;
 
