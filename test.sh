@@ -94,7 +94,7 @@ run_layer native native "" ""
 run_layer asan native-asan "" ""
 # ThreadSanitizer: the sound plug-in, whose streaming thread races the host's threads, and the
 # platform it runs on.
-run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests platform_tests cdbridge_plugin_tests" "-L thread|plugin|platform|bridge"
+run_layer tsan native-tsan "spu_plugin_tests spu_exact_plugin_tests spu_plugin_thread_tests platform_tests cdbridge_plugin_tests" "-L thread|plugin|platform|bridge"
 
 # libFuzzer: each target a few seconds from its seed corpus, so a regression shows at once.
 run_script fuzz tests/fuzz/run-fuzz.sh 7
