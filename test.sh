@@ -114,7 +114,7 @@ if wine_env_available win32; then
     wine_env_stop
 else
     echo "== wine32: skipped running the 32-bit DLLs under Wine: $(wine_env_unavailable_reason win32); checking them statically"
-    run_layer win32-static win32 "spuTarn cdferro" "-L static"
+    run_layer win32-static win32 "spuTarn spuTarnExact cdferro" "-L static"
 fi
 trap - EXIT
 
