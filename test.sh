@@ -4,7 +4,7 @@
 # the streaming-thread tests under ThreadSanitizer, and the Windows layer: the x86-64 builds
 # under wine64 (with Xvfb and a PulseAudio null sink), the 32-bit DLLs checked statically, and
 # run under 32-bit Wine where this machine can execute 32-bit programs. Then the real host:
-# Debian's pcsxr emulator runs a PS1 program of ours through the Linux plug-in. Ends with one
+# Debian's pcsxr emulator runs a PS1 program of ours through both Linux plug-ins. Ends with one
 # summary line that counts only the tests that ran.
 set -uo pipefail
 cd "$(dirname "$0")"
@@ -94,7 +94,7 @@ run_layer native native "" ""
 run_layer asan native-asan "" ""
 # ThreadSanitizer: the sound plug-in, whose streaming thread races the host's threads, and the
 # platform it runs on.
-run_layer tsan native-tsan "spu_plugin_tests spu_plugin_thread_tests platform_tests cdbridge_plugin_tests" "-L thread|plugin|platform|bridge"
+run_layer tsan native-tsan "spu_plugin_tests spu_exact_plugin_tests spu_plugin_thread_tests platform_tests cdbridge_plugin_tests" "-L thread|plugin|platform|bridge"
 
 # libFuzzer: each target a few seconds from its seed corpus, so a regression shows at once.
 run_script fuzz tests/fuzz/run-fuzz.sh 7
@@ -114,13 +114,16 @@ if wine_env_available win32; then
     wine_env_stop
 else
     echo "== wine32: skipped running the 32-bit DLLs under Wine: $(wine_env_unavailable_reason win32); checking them statically"
-    run_layer win32-static win32 "spuTarn cdferro" "-L static"
+    run_layer win32-static win32 "spuTarn spuTarnExact cdferro" "-L static"
 fi
 trap - EXIT
 
-# The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-in.
-# The shipped plug-in (built by the native layer above), which plays through SDL2.
+# The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-ins.
+# The shipped plug-ins (built by the native layer above), which play through SDL2.
 run_script pcsxr env PCSXR_TEST_AUDIO=yes tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarn.so
+run_script pcsxr-exact env PCSXR_TEST_AUDIO=yes PCSXR_TEST_NAME=pcsxr-exact \
+    PCSXR_TEST_DIR="$PWD/build/pcsxr-test-exact" \
+    tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarnExact.so
 
 echo "tests: $passed passed, $failed failed"
 exit $status

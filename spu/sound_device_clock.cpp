@@ -4,7 +4,7 @@
 // 44100 a second, by the system clock, and dropped.
 #include "plugin_state.h"
 #include "sound_device.h"
-#include "spu_core.h"
+#include "host_clock.h"
 #include "spu_settings.h"
 
 namespace {
@@ -38,13 +38,15 @@ void SoundDevice::pumpClock() {
     // held elsewhere; the frames of this pass are then simply not made.
     plugin::CoreLock lock(plugin::state().streamStopRequested);
     if (!lock.held()) return;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     if (core == nullptr) return;
     while (frames > 0) {
         const int32_t chunk = frames < static_cast<uint32_t>(kClockScratchFrames)
                                   ? static_cast<int32_t>(frames)
                                   : kClockScratchFrames;
-        core->produceFrames(clockScratch, chunk);
+        // Through the host's clock where there is one: a host-clocked chip has made these frames
+        // already and only its queue drains here.
+        deviceFrames(*core, clockScratch, chunk);
         frames -= static_cast<uint32_t>(chunk);
     }
     core->refreshShadow();

@@ -5,12 +5,14 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "plugin_identity.h"
 
 namespace {
 
-constexpr char kKeyPath[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn";
+constexpr char kKeyPath[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\" SPU_PLUGIN_FILE_NAME;
 constexpr char kConfigureText[] =
-    "Edit Registry.\n\n\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn\"";
+    "Edit Registry.\n\n\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\" SPU_PLUGIN_FILE_NAME
+    "\"";
 
 // One line on standard error for a stored value the plug-in does not use, saying which and why,
 // so that a user who edited the settings learns why an edit did not take.

@@ -6,6 +6,7 @@
 
 int main(void) {
     bios_printf("SPUT: start\n");
+    detectChip();
     SPU_CONTROL = SPU_CONTROL_ENABLE;
     SPU_MAIN_VOLUME_LEFT = 0x3FFF;
     SPU_MAIN_VOLUME_RIGHT = 0x3FFF;

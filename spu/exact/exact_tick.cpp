@@ -1,0 +1,259 @@
+// The chip's ticks, a chunk of up to kChunkTicks at a time. Within a tick the chip runs the
+// noise generator, the 24 voices in order (fetch compare, block flags, interpolation or noise,
+// envelope, volumes, pitch counter), the capture rings, CD audio, reverb and the main volume.
+// Nothing outside the chip can look between two ticks of one chunk, so the voices run one
+// after the other through the whole chunk (each voice's state stays in registers), into
+// per-tick sums; the order of what happens inside one tick is kept where it shows: the
+// modulator's outputs are ready before the voice it modulates, and the IRQ flag is sticky, so
+// which voice of a tick raised it first makes no difference.
+#include <array>
+#include <cstring>
+#include <utility>
+
+#include "exact_core_impl.h"
+#include "fixed_point.h"
+#include "gaussian_interpolator.h"
+#include "open_readings.h"
+
+namespace {
+
+constexpr uint16_t kEnableBit = 0x8000;
+constexpr uint16_t kUnmuteBit = 0x4000;
+constexpr uint16_t kCdEnableBit = 0x0001;
+constexpr uint16_t kCdReverbBit = 0x0004;
+constexpr uint32_t kPitchCeiling = 0x4000;  // not 3FFFh: 4000h plays at 176.4 kHz
+constexpr int32_t kChunk = kChunkTicks;
+
+int32_t clamp16(int32_t v) {
+    if (v > 0x7FFF) return 0x7FFF;
+    if (v < -0x8000) return -0x8000;
+    return v;
+}
+
+uint32_t capPitch(uint32_t step) {
+    return step > kPitchCeiling - 1 ? kPitchCeiling : step;
+}
+
+// With its PMON bit (never voice 0) the previous voice's output after the envelope scales a
+// voice's pitch: factor = OUTX + 8000h, step = (int16)pitch * factor >> 15, kept to 16 bits,
+// so pitches of 8000h and up go wrong the way the chip's do.
+uint32_t modulatedStep(uint16_t pitch, int32_t modulator) {
+    const int32_t factor = modulator + 0x8000;  // 0..FFFFh
+    const int32_t scaled = (static_cast<int16_t>(pitch) * factor) >> 15;
+    return capPitch(static_cast<uint32_t>(scaled) & 0xFFFFu);
+}
+
+struct ChunkSums {
+    int32_t left[kChunk];
+    int32_t right[kChunk];
+    int32_t reverbLeft[kChunk];
+    int32_t reverbRight[kChunk];
+};
+
+// What one voice needs from the rest of the chip for a chunk.
+struct VoiceInputs {
+    const int16_t* noise;      // the noise generator's sample at each tick, or null
+    const int32_t* modulator;  // the previous voice's outputs (PMON), or null
+    bool toReverb;
+    BlockLookahead* lookahead;
+};
+
+// The voice's hot state lives in locals through the loop (the per-tick sums are stores the
+// compiler could not otherwise keep apart from it) and goes back to the voice around the rare
+// calls that need it: block flags, a new block, an envelope step.
+class HotVoice {
+  public:
+    explicit HotVoice(VoiceState& voice) : v(voice) { load(); }
+    void load() {
+        position = v.position;
+        envelope = v.envelope;
+        counter = v.envelopeCounter;
+        rate = v.envelopeRate;
+        wait = v.envelopeWait;
+        flagsPending = v.flagsHandled == 0;
+    }
+    void store() {
+        v.position = position;
+        v.envelope = envelope;
+        v.envelopeCounter = counter;
+        v.envelopeWait = wait;
+    }
+    VoiceState& v;
+    uint32_t position;
+    int32_t envelope;
+    uint32_t counter;
+    EnvelopeRate rate;
+    uint8_t wait;
+    bool flagsPending;
+};
+
+// One voice through the chunk. The template flags take the per-tick choices out of the loop:
+// a sweeping volume, pitch modulation, noise in place of the samples, reverb input.
+template <bool kSweep, bool kModulated, bool kNoise, bool kReverb>
+void renderVoice(ChipState& s, int n, int32_t ticks, const VoiceInputs& in, int32_t* outputs,
+                 ChunkSums& sums) {
+    VoiceState& v = s.voices[n];
+    const uint8_t* ram = s.soundRam;
+    if (!kSweep) {
+        // Fixed volumes only change through register writes, which land between chunks.
+        v.volumeLeft.tick();
+        v.volumeRight.tick();
+    }
+    int32_t volumeLeft = v.volumeLeft.level;
+    int32_t volumeRight = v.volumeRight.level;
+    const uint32_t fixedStep = capPitch(v.pitch);
+    const bool irqWatch = s.irq.armed();
+    constexpr uint32_t kBlockSpan = static_cast<uint32_t>(kSamplesPerBlock) << 12;
+    HotVoice h(v);
+    for (int32_t t = 0; t < ticks; ++t) {
+        const uint32_t sampleIndex = h.position >> 12;
+        if (h.flagsPending && sampleIndex >= open_readings::kBlockFlagsActAtSample) {
+            h.store();
+            if (actOnBlockFlags(v)) s.endx |= 1u << n;
+            h.load();
+        }
+        if (irqWatch && s.irq.armed()) {
+            // Every tick a voice reads its block header and its current data halfword, keyed
+            // on or not, noise or not.
+            s.irq.access(v.blockByte);
+            s.irq.access(v.blockByte + 2 + 2 * (sampleIndex >> 2));
+        }
+        const int32_t sample =
+            kNoise ? in.noise[t]
+                   : gaussianInterpolate(v.window + VoiceState::kHistory + sampleIndex,
+                                         (h.position >> 4) & 0xFF);
+        const int32_t out = (sample * h.envelope) >> 15;
+        outputs[t] = out;
+        if (h.wait != 0) {
+            --h.wait;
+        } else if (envelopeTick(h.rate, h.envelope, h.counter, kAdsrLimits)) {
+            h.store();
+            adsrAfterStep(v);
+            h.load();
+        }
+        if (kSweep) {
+            v.volumeLeft.tick();
+            v.volumeRight.tick();
+            volumeLeft = v.volumeLeft.level;
+            volumeRight = v.volumeRight.level;
+        }
+        const int32_t l = (out * volumeLeft) >> 15;
+        const int32_t r = (out * volumeRight) >> 15;
+        sums.left[t] += l;
+        sums.right[t] += r;
+        if (kReverb) {
+            sums.reverbLeft[t] += l;
+            sums.reverbRight[t] += r;
+        }
+        h.position += kModulated ? modulatedStep(v.pitch, in.modulator[t]) : fixedStep;
+        if (h.position >= kBlockSpan) {
+            h.position -= kBlockSpan;
+            h.store();
+            const PreparedBlock* ready = in.lookahead->take(n, v.nextBlockByte, v.history, ram);
+            if (ready != nullptr) {
+                enterBlock(v, v.nextBlockByte, ram, ready->samples, &ready->historyOut);
+            } else {
+                enterBlock(v, v.nextBlockByte, ram);
+            }
+            h.load();
+        }
+    }
+    h.store();
+}
+
+using VoiceRenderer = void (*)(ChipState&, int, int32_t, const VoiceInputs&, int32_t*, ChunkSums&);
+
+// Indexed by sweep << 3 | modulated << 2 | noise << 1 | reverb.
+template <int... I>
+constexpr std::array<VoiceRenderer, sizeof...(I)> makeRenderers(std::integer_sequence<int, I...>) {
+    return {{&renderVoice<(I & 8) != 0, (I & 4) != 0, (I & 2) != 0, (I & 1) != 0>...}};
+}
+constexpr auto kRenderers = makeRenderers(std::make_integer_sequence<int, 16>{});
+
+}  // namespace
+
+void ExactCore::Impl::renderChunk(int16_t* out, int32_t ticks) {
+    ChipState& s = state;
+    int16_t noise[kChunk];
+    for (int32_t t = 0; t < ticks; ++t) {
+        s.noise.tick();
+        noise[t] = s.noise.sample();
+    }
+    lookahead.fill(s, ticks);
+    ChunkSums sums;
+    std::memset(&sums, 0, sizeof sums);
+    // outputs[0] holds the voice's last output of the chunk before (OUTX), outputs[1 + t] its
+    // output at tick t. The previous voice's array is the modulator of the next one.
+    int32_t buffers[2][kChunk + 1];
+    int32_t capture1[kChunk];
+    int32_t capture3[kChunk];
+    int32_t* previous = buffers[0];
+    int32_t* current = buffers[1];
+    for (int n = 0; n < ChipState::kVoices; ++n) {
+        const uint32_t bit = 1u << n;
+        VoiceInputs in{(s.noiseVoices & bit) != 0 ? noise : nullptr, nullptr,
+                       (s.reverbVoices & bit) != 0, &lookahead};
+        if (n > 0 && (s.pitchModulation & bit) != 0) {
+            in.modulator = open_readings::kPitchModUsesThisTick ? previous + 1 : previous;
+        }
+        current[0] = s.voices[n].output;
+        const VolumeChannel& left = s.voices[n].volumeLeft;
+        const VolumeChannel& right = s.voices[n].volumeRight;
+        const int which = ((left.sweeping | right.sweeping) != 0) << 3 |
+                          (in.modulator != nullptr) << 2 | (in.noise != nullptr) << 1 |
+                          static_cast<int>(in.toReverb);
+        kRenderers[static_cast<size_t>(which)](s, n, ticks, in, current + 1, sums);
+        s.voices[n].output = current[ticks];
+        if (n == 1) std::memcpy(capture1, current + 1, sizeof(int32_t) * static_cast<size_t>(ticks));
+        if (n == 3) std::memcpy(capture3, current + 1, sizeof(int32_t) * static_cast<size_t>(ticks));
+        int32_t* swap = previous;
+        previous = current;
+        current = swap;
+    }
+
+    const int16_t reverbOutLeft = static_cast<int16_t>(s.reg(0xD84));
+    const int16_t reverbOutRight = static_cast<int16_t>(s.reg(0xD86));
+    const bool voicesHeard = (s.control & (kEnableBit | kUnmuteBit)) == (kEnableBit | kUnmuteBit);
+    for (int32_t t = 0; t < ticks; ++t) {
+        // CD audio: the raw samples go to the capture rings whether CD audio is on or not.
+        int16_t cdLeft = 0;
+        int16_t cdRight = 0;
+        cd.popFrame(cdLeft, cdRight);
+        s.capture.write(s.soundRam, s.irq, cdLeft, cdRight, static_cast<int16_t>(capture1[t]),
+                        static_cast<int16_t>(capture3[t]));
+        int32_t cdOutLeft = 0;
+        int32_t cdOutRight = 0;
+        int32_t reverbLeft = sums.reverbLeft[t];
+        int32_t reverbRight = sums.reverbRight[t];
+        if ((s.control & kCdEnableBit) != 0) {
+            cdOutLeft = (cdLeft * s.cdVolumeLeft) >> 15;
+            cdOutRight = (cdRight * s.cdVolumeRight) >> 15;
+            if ((s.control & kCdReverbBit) != 0) {
+                reverbLeft += cdOutLeft;
+                reverbRight += cdOutRight;
+            }
+        }
+        ReverbIo io{clamp16(reverbLeft), clamp16(reverbRight), 0, 0};
+        reverbTick(s.reverb, s.soundRam, s.registers, s.irq, io);
+        const int32_t wetLeft = (clamp16(io.outLeft) * reverbOutLeft) >> 15;
+        const int32_t wetRight = (clamp16(io.outRight) * reverbOutRight) >> 15;
+
+        // Mute (SPUCNT bit 14 = 0) and disable silence the voices and reverb, never CD audio.
+        int32_t mixLeft = voicesHeard ? sums.left[t] + wetLeft : 0;
+        int32_t mixRight = voicesHeard ? sums.right[t] + wetRight : 0;
+        if (open_readings::kMainVolumeScalesCd) {
+            mixLeft += cdOutLeft;
+            mixRight += cdOutRight;
+        }
+        s.mainLeft.tick();
+        s.mainRight.tick();
+        int32_t outLeft = (clamp16(mixLeft) * s.mainLeft.level) >> 15;
+        int32_t outRight = (clamp16(mixRight) * s.mainRight.level) >> 15;
+        if (!open_readings::kMainVolumeScalesCd) {
+            outLeft += cdOutLeft;
+            outRight += cdOutRight;
+        }
+        out[2 * t] = static_cast<int16_t>(clamp16(outLeft));
+        out[2 * t + 1] = static_cast<int16_t>(clamp16(outRight));
+    }
+}

@@ -1,0 +1,203 @@
+// The exact chip through its public calls: the noise clock, pitch modulation, the three
+// sources of the interrupt, and save images.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "exact_core.h"
+
+namespace {
+
+constexpr uint32_t kSpucnt = 0xDAA;
+constexpr uint32_t kStatus = 0xDAE;
+constexpr uint32_t kEndx = 0xD9C;
+constexpr uint16_t kEnabled = 0xC000;
+constexpr uint16_t kIrqOn = 0xC040;
+
+struct Chip {
+    std::unique_ptr<ExactCore> core = std::make_unique<ExactCore>(4);
+    void put(uint32_t reg, uint16_t value) { core->writeRegister(reg, value); }
+    uint16_t get(uint32_t reg) { return core->readRegister(reg); }
+    // A block at 8-byte unit `unit`: header (shift 0, filter 0), flags, 14 bytes of `nibbles`.
+    void block(uint32_t unit, uint8_t flags, uint8_t nibbles) {
+        uint8_t* b = core->soundRamBytes() + unit * 8;
+        b[0] = 0;
+        b[1] = flags;
+        std::memset(b + 2, nibbles, 14);
+    }
+    // Voice n at pitch 1000h on the one-block loop at `unit`, ADSR 000F/1FC0: ENVX 0 for the
+    // key-on tick, then 3800h, 7000h, 7FFFh and 3FFFh from then on.
+    void keyOn(int n, uint32_t unit, uint16_t pitch = 0x1000) {
+        const uint32_t base = 0xC00 + 16u * n;
+        put(base + 4, pitch);
+        put(base + 6, static_cast<uint16_t>(unit));
+        put(base + 8, 0x000F);
+        put(base + 0xA, 0x1FC0);
+        put(n < 16 ? 0xD88 : 0xD8A, static_cast<uint16_t>(1u << (n % 16)));
+    }
+    bool irqFlag() { return (get(kStatus) & 0x40) != 0; }
+};
+
+TEST(ExactChip, NoiseClockPeriodFollowsShiftAndStep) {
+    struct Case {
+        uint16_t spucnt;
+        int period;  // ticks per LFSR clock: (20000h >> shift) / (step + 4), at least 1
+    };
+    const Case cases[] = {
+        {kEnabled | 10 << 10, 32},           // 20000h >> 10 = 80h, / 4
+        {kEnabled | 10 << 10 | 3 << 8, 18},  // 80h / 7 = 18.3: gaps of 18 and 19
+        {kEnabled | 12 << 10, 8},            // 20h / 4
+        {kEnabled | 15 << 10, 1},            // 4 / 4: every tick
+    };
+    for (const Case& c : cases) {
+        Chip chip;
+        chip.put(kSpucnt, c.spucnt);
+        chip.put(0xDAC, 0x0004);  // capture rings on: voice 1 lands at 800h
+        chip.put(0xD94, 0x0002);  // NON: voice 1 plays noise
+        chip.block(0x200, 3, 0);
+        chip.keyOn(1, 0x200);
+        chip.core->runTicks(512);
+        // Count the ticks between changes of the captured noise (the LFSR never repeats a value
+        // on consecutive clocks from its start at 0: 1, 3, 7, ...). Skip the envelope's rise.
+        std::vector<int> gaps;
+        const auto* ring = reinterpret_cast<const int16_t*>(chip.core->soundRamBytes() + 0x800);
+        int last = 64;
+        for (int slot = 65; slot < 512; ++slot) {
+            if (ring[slot] != ring[slot - 1]) {
+                gaps.push_back(slot - last);
+                last = slot;
+            }
+        }
+        ASSERT_GT(gaps.size(), 2u) << c.spucnt;
+        for (size_t i = 1; i < gaps.size(); ++i) {
+            EXPECT_GE(gaps[i], c.period) << c.spucnt;
+            EXPECT_LE(gaps[i], c.period + 1) << c.spucnt;
+        }
+    }
+}
+
+// Voice 1 on a one-block loop (flags 7) whose end flag sets ENDX when the newest sample reaches 20: from
+// the key-on start at sample 3 that takes (20 - 3) * 1000h of counter, i.e. it shows after
+// tick 18 (12288 + 17 * 4096 = 81920). Modulated by voice 0, steady at ENVX 3FFFh on a block
+// of -8000h samples (interpolated -7F80h, output -7F80h * 3FFFh >> 15 = -3FC0h), the factor is
+// 8000h - 3FC0h = 4040h and the step 1000h * 4040h >> 15 = 808h: ENDX shows after tick 35
+// (12288 + 34 * 2056 = 82192 >= 81920, while 33 steps give 80136).
+TEST(ExactChip, PitchModulationByThePreviousVoice) {
+    struct Case {
+        uint16_t pmon;
+        int ticksWithout;
+    };
+    const Case cases[] = {{0x0000, 17}, {0x0002, 34}, {0x0001, 17}};  // voice 0 ignores its bit
+    for (const Case& c : cases) {
+        Chip chip;
+        chip.put(kSpucnt, kEnabled);
+        chip.block(0x200, 7, 0x88);  // voice 0: -8 << 12 = -8000h every sample, looping
+        chip.block(0x300, 7, 0x11);
+        chip.keyOn(0, 0x200);
+        chip.core->runTicks(8);
+        chip.put(0xD90, c.pmon);
+        chip.keyOn(1, 0x300);
+        chip.core->runTicks(c.ticksWithout);
+        EXPECT_EQ(chip.get(kEndx) & 2, 0) << c.pmon;
+        chip.core->runTicks(1);
+        EXPECT_EQ(chip.get(kEndx) & 2, 2) << c.pmon;
+    }
+}
+
+TEST(ExactChip, InterruptSources) {
+    struct Case {
+        const char* what;
+        uint16_t irqAddress;  // 8-byte units
+        void (*act)(Chip&);
+        bool fires;
+    };
+    // Transfers compare every 16-bit word: 4 words from byte 7F8h touch units FFh only, from
+    // 7FCh they reach 800h (unit 100h).
+    const Case cases[] = {
+        {"DMA write below", 0x100, [](Chip& c) { c.put(0xDA6, 0xFF); uint16_t w[4] = {}; c.core->writeBlock(w, 4); }, false},
+        {"DMA write across", 0x100, [](Chip& c) { c.put(0xDA6, 0xFF); uint16_t w[6] = {}; c.core->writeBlock(w, 6); }, true},
+        {"DMA read across", 0x100, [](Chip& c) { c.put(0xDA6, 0xFF); uint16_t w[6]; c.core->readBlock(w, 6); }, true},
+        {"data port write", 0x100, [](Chip& c) { c.put(0xDA6, 0x100); c.put(0xDA8, 1); }, true},
+        {"data port read", 0x101, [](Chip& c) { c.put(0xDA6, 0x100); for (int i = 0; i < 4; ++i) c.core->readDataPort(); }, false},
+        // A voice keyed on at unit 200h enters the next block (unit 202h) after 25 ticks (from
+        // sample 3 to 28); its header fetch on tick 26 fires, none before.
+        {"voice fetch, 25 ticks", 0x202, [](Chip& c) { c.keyOn(1, 0x200); c.core->runTicks(25); }, false},
+        {"voice fetch, 26 ticks", 0x202, [](Chip& c) { c.keyOn(1, 0x200); c.core->runTicks(26); }, true},
+        // Capture: tick k writes slot k - 1; voice 1's slot 8 is byte 810h (unit 102h).
+        {"capture, 8 ticks", 0x102, [](Chip& c) { c.put(0xDAC, 4); c.core->runTicks(8); }, false},
+        {"capture, 9 ticks", 0x102, [](Chip& c) { c.put(0xDAC, 4); c.core->runTicks(9); }, true},
+        {"capture off", 0x102, [](Chip& c) { c.core->runTicks(600); }, false},
+    };
+    for (const Case& c : cases) {
+        Chip chip;
+        chip.block(0x200, 0, 0);
+        chip.block(0x202, 3, 0);
+        chip.put(0xDA4, c.irqAddress);
+        chip.put(kSpucnt, kIrqOn);
+        c.act(chip);
+        EXPECT_EQ(chip.irqFlag(), c.fires) << c.what;
+        EXPECT_EQ(chip.core->takeInterruptRise(), c.fires) << c.what;
+        EXPECT_FALSE(chip.core->takeInterruptRise()) << c.what;  // once per rise
+        chip.put(kSpucnt, kEnabled);                              // acknowledge
+        EXPECT_FALSE(chip.irqFlag()) << c.what;
+    }
+}
+
+TEST(ExactChip, InterruptNeedsTheChipEnabled) {
+    Chip chip;
+    chip.put(0xDA4, 0x100);
+    chip.put(kSpucnt, 0x0040);  // IRQ enable without SPUCNT bit 15
+    chip.put(0xDA6, 0x100);
+    chip.put(0xDA8, 1);
+    EXPECT_FALSE(chip.irqFlag());
+}
+
+// A busy chip: every voice on, sweeps, modulation, noise, capture, a pending interrupt.
+void busy(Chip& chip) {
+    chip.put(kSpucnt, kIrqOn | 9 << 10);
+    chip.put(0xDAC, 4);
+    chip.put(0xDA4, 0x7000);
+    for (uint32_t u = 0x200; u < 0x260; u += 2) chip.block(u, u == 0x25E ? 3 : (u == 0x200 ? 4 : 0), static_cast<uint8_t>(u * 37));
+    for (int n = 0; n < 24; ++n) {
+        chip.keyOn(n, 0x200 + 2u * (n % 40), static_cast<uint16_t>(0x700 + 0x151 * n));
+        chip.put(0xC00 + 16u * n, n % 3 == 0 ? 0xC05A : 0x2000);
+        chip.put(0xC02 + 16u * n, n % 4 == 0 ? 0x905F : 0x1800);
+    }
+    chip.put(0xD90, 0x5A5A);
+    chip.put(0xD94, 0x0100);
+    chip.put(0xD80, 0xA033);
+    chip.put(0xD82, 0x3FFF);
+}
+
+TEST(ExactChip, LoadedImageContinuesBitForBit) {
+    Chip a;
+    busy(a);
+    a.core->runTicks(1000);
+    std::vector<uint8_t> image(ExactCore::kStateBytes);
+    a.core->saveState(image.data());
+    Chip b;
+    b.core->loadState(image.data());
+    std::vector<uint8_t> outA(4 * 3000);
+    std::vector<uint8_t> outB(4 * 3000);
+    a.core->produceFrames(outA.data(), 3000);
+    b.core->produceFrames(outB.data(), 3000);
+    EXPECT_EQ(outA, outB);
+    for (uint32_t reg = 0xC00; reg < 0xE60; reg += 2) EXPECT_EQ(a.get(reg), b.get(reg)) << reg;
+    EXPECT_EQ(0, std::memcmp(a.core->soundRamBytes(), b.core->soundRamBytes(), ExactCore::kSoundRamBytes));
+}
+
+TEST(ExactChip, DamagedImageStaysInsideTheChip) {
+    for (uint8_t fill : {0x00, 0x5A, 0xFF}) {
+        std::vector<uint8_t> image(ExactCore::kStateBytes, fill);
+        Chip chip;
+        chip.core->loadState(image.data());
+        std::vector<uint8_t> out(4 * 700);
+        chip.core->produceFrames(out.data(), 700);  // under ASan: no access outside
+        chip.put(0xD88, 0xFFFF);
+        chip.core->runTicks(100);
+    }
+}
+
+}  // namespace
