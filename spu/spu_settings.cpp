@@ -17,8 +17,8 @@ constexpr char kConfigureText[] =
 // One line on standard error for a stored value the plug-in does not use, saying which and why,
 // so that a user who edited the settings learns why an edit did not take.
 void reportIgnored(const char* name, const std::string& why, int32_t fallback) {
-    std::fprintf(stderr, "spuTarn: setting \"%s\" ignored: %s; using %d\n", name, why.c_str(),
-                 static_cast<int>(fallback));
+    std::fprintf(stderr, SPU_PLUGIN_FILE_NAME ": setting \"%s\" ignored: %s; using %d\n", name,
+                 why.c_str(), static_cast<int>(fallback));
 }
 
 // One REG_DWORD value. Anything else (unreadable, another type even of 4 bytes such as

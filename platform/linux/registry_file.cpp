@@ -60,7 +60,8 @@ bool makeDirectories(const std::string& path) {
 // every value write rewrites the file, and three writes would say the same thing three times.
 void report(const std::string& file, const std::string& why) {
     static std::string last;
-    const std::string line = "spuTarn: settings file " + file + ": " + why + "\n";
+    // The file's own path names the plug-in (its folder), so the line need not.
+    const std::string line = "settings file " + file + ": " + why + "\n";
     if (line == last) return;
     last = line;
     std::fputs(line.c_str(), stderr);
