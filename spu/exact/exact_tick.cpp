@@ -87,6 +87,63 @@ class HotVoice {
     bool flagsPending;
 };
 
+constexpr uint32_t kBlockSpan = static_cast<uint32_t>(kSamplesPerBlock) << 12;
+
+uint32_t counterIncrement(const HotVoice& h) {
+    const bool high = h.rate.exponentialIncrease != 0 && h.envelope > 0x6000;
+    return static_cast<uint32_t>(high ? h.rate.counterIncHigh : h.rate.counterInc);
+}
+
+// How many ticks from now are steady: no envelope step (the counter stays below 8000h), no
+// block flags to act on (the newest sample stays below kBlockFlagsActAtSample while they are
+// pending) and no new block (the position stays inside this one). At most `limit`.
+int32_t steadyTicks(const HotVoice& h, uint32_t step, int32_t limit) {
+    if (h.wait != 0) return 0;
+    uint32_t m = static_cast<uint32_t>(limit);
+    const uint32_t inc = counterIncrement(h);
+    if (inc > 0) {
+        const uint32_t quiet = (0x7FFFu - h.counter) / inc;
+        if (quiet < m) m = quiet;
+    }
+    const uint32_t flagsAt = open_readings::kBlockFlagsActAtSample << 12;
+    if (h.flagsPending && h.position >= flagsAt) return 0;
+    if (step == 0) return static_cast<int32_t>(m);
+    const uint32_t inBlock = (kBlockSpan - 1 - h.position) / step;
+    if (inBlock < m) m = inBlock;
+    if (h.flagsPending) {
+        const uint32_t beforeFlags = (flagsAt - h.position + step - 1) / step;
+        if (beforeFlags < m) m = beforeFlags;
+    }
+    return static_cast<int32_t>(m);
+}
+
+// `ticks` steady ticks (see steadyTicks) of a voice with fixed volumes and a fixed step: only
+// the interpolation, the envelope and volume products and the position move.
+template <bool kReverb>
+void steadyRun(const VoiceState& v, HotVoice& h, uint32_t step, int32_t volumeLeft,
+               int32_t volumeRight, int32_t from, int32_t ticks, int32_t* outputs,
+               ChunkSums& sums) {
+    const int16_t* samples = v.window + VoiceState::kHistory;
+    uint32_t position = h.position;
+    const int32_t envelope = h.envelope;
+    for (int32_t t = from; t < from + ticks; ++t) {
+        const int32_t sample = gaussianInterpolate(samples + (position >> 12), (position >> 4) & 0xFF);
+        const int32_t out = (sample * envelope) >> 15;
+        outputs[t] = out;
+        const int32_t l = (out * volumeLeft) >> 15;
+        const int32_t r = (out * volumeRight) >> 15;
+        sums.left[t] += l;
+        sums.right[t] += r;
+        if (kReverb) {
+            sums.reverbLeft[t] += l;
+            sums.reverbRight[t] += r;
+        }
+        position += step;
+    }
+    h.counter += counterIncrement(h) * static_cast<uint32_t>(ticks);
+    h.position = position;
+}
+
 // One voice through the chunk. The template flags take the per-tick choices out of the loop:
 // a sweeping volume, pitch modulation, noise in place of the samples, reverb input.
 template <bool kSweep, bool kModulated, bool kNoise, bool kReverb>
@@ -103,9 +160,17 @@ void renderVoice(ChipState& s, int n, int32_t ticks, const VoiceInputs& in, int3
     int32_t volumeRight = v.volumeRight.level;
     const uint32_t fixedStep = capPitch(v.pitch);
     const bool irqWatch = s.irq.armed();
-    constexpr uint32_t kBlockSpan = static_cast<uint32_t>(kSamplesPerBlock) << 12;
     HotVoice h(v);
     for (int32_t t = 0; t < ticks; ++t) {
+        if (!kSweep && !kModulated && !kNoise && !irqWatch) {
+            const int32_t steady = steadyTicks(h, fixedStep, ticks - t);
+            if (steady > 0) {
+                steadyRun<kReverb>(v, h, fixedStep, volumeLeft, volumeRight, t, steady, outputs,
+                                   sums);
+                t += steady;
+                if (t == ticks) break;
+            }
+        }
         const uint32_t sampleIndex = h.position >> 12;
         if (h.flagsPending && sampleIndex >= open_readings::kBlockFlagsActAtSample) {
             h.store();
