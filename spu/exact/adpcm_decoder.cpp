@@ -45,14 +45,16 @@ void predict(const int32_t* base, AdpcmHistory& history, int16_t* out) {
     history.older = older;
 }
 
-// The values of the 28 nibbles before prediction; they do not depend on each other. Each byte
-// holds two samples, low nibble first; a nibble is sign-extended through the top of a byte.
-void nibbleValues(const uint8_t* block, int32_t* base) {
+// The values of the 28 nibbles before prediction, times `scale`, to base[i * stride]; they do
+// not depend on each other. Each byte holds two samples, low nibble first; a nibble is
+// sign-extended through the top of a byte.
+void nibbleValues(const uint8_t* block, int32_t* base, int stride = 1, int32_t scale = 1) {
     const int shift = block[0] & 0x0F;
     if (shift > 12 && open_readings::kLargeShiftKeepsSignOnly) {
         for (int i = 0; i < kSamplesPerBlock; ++i) {
             const uint8_t byte = block[2 + i / 2];
-            base[i] = adpcmNibbleValue(((i & 1) == 0 ? byte & 0x0F : byte >> 4) >= 8 ? -8 : 0, shift);
+            const int32_t nibble = ((i & 1) == 0 ? byte & 0x0F : byte >> 4) >= 8 ? -8 : 0;
+            base[i * stride] = adpcmNibbleValue(nibble, shift) * scale;
         }
         return;
     }
@@ -60,8 +62,8 @@ void nibbleValues(const uint8_t* block, int32_t* base) {
         const uint8_t byte = block[2 + j];
         const int32_t low = static_cast<int8_t>(static_cast<uint8_t>(byte << 4)) >> 4;
         const int32_t high = static_cast<int8_t>(byte) >> 4;
-        base[2 * j] = (low * 4096) >> shift;
-        base[2 * j + 1] = (high * 4096) >> shift;
+        base[2 * j * stride] = ((low * 4096) >> shift) * scale;
+        base[(2 * j + 1) * stride] = ((high * 4096) >> shift) * scale;
     }
 }
 
@@ -83,11 +85,7 @@ void decodeAdpcmBlocks(const uint8_t* const* blocks, AdpcmHistory* histories, in
     alignas(16) int16_t weights[2 * kAdpcmLanes] = {};
     alignas(16) int16_t start[2][8] = {};
     for (int lane = 0; lane < count; ++lane) {
-        int32_t values[kSamplesPerBlock];
-        nibbleValues(blocks[lane], values);
-        for (int i = 0; i < kSamplesPerBlock; ++i) {
-            base[i][lane] = values[i] * 64 + open_readings::kPredictionRounding;
-        }
+        nibbleValues(blocks[lane], &base[0][lane], kAdpcmLanes, 64);
         const FilterWeights w = weightsOf(blocks[lane][0]);
         weights[2 * lane] = static_cast<int16_t>(w.f0);
         weights[2 * lane + 1] = static_cast<int16_t>(w.f1);
@@ -102,13 +100,28 @@ void decodeAdpcmBlocks(const uint8_t* const* blocks, AdpcmHistory* histories, in
         const __m128i pairs = _mm_unpacklo_epi16(old, older);  // old0, older0, old1, older1, ...
         __m128i sum = _mm_madd_epi16(pairs, w);
         sum = _mm_add_epi32(sum, _mm_load_si128(reinterpret_cast<const __m128i*>(base[i])));
+        if (open_readings::kPredictionRounding != 0) {
+            sum = _mm_add_epi32(sum, _mm_set1_epi32(open_readings::kPredictionRounding));
+        }
         const __m128i next = _mm_packs_epi32(_mm_srai_epi32(sum, 6), sum);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out[i]), next);
         older = old;
         old = next;
     }
+    // Back to one row of 28 samples a block: 4 x 4 transposes of four samples of each lane.
+    for (int i = 0; i < kSamplesPerBlock; i += 4) {
+        const auto row = [&](int r) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(out[i + r])); };
+        const __m128i a = _mm_unpacklo_epi16(row(0), row(1));
+        const __m128i b = _mm_unpacklo_epi16(row(2), row(3));
+        const __m128i lanes01 = _mm_unpacklo_epi32(a, b);
+        const __m128i lanes23 = _mm_unpackhi_epi32(a, b);
+        const __m128i lanes[4] = {lanes01, _mm_srli_si128(lanes01, 8), lanes23,
+                                  _mm_srli_si128(lanes23, 8)};
+        for (int lane = 0; lane < count; ++lane) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(outs[lane] + i), lanes[lane]);
+        }
+    }
     for (int lane = 0; lane < count; ++lane) {
-        for (int i = 0; i < kSamplesPerBlock; ++i) outs[lane][i] = out[i][lane];
         histories[lane].old = out[kSamplesPerBlock - 1][lane];
         histories[lane].older = out[kSamplesPerBlock - 2][lane];
     }
