@@ -45,16 +45,15 @@ void predict(const int32_t* base, AdpcmHistory& history, int16_t* out) {
     history.older = older;
 }
 
-// The values of the 28 nibbles before prediction, times `scale`, to base[i * stride]; they do
-// not depend on each other. Each byte holds two samples, low nibble first; a nibble is
-// sign-extended through the top of a byte.
-void nibbleValues(const uint8_t* block, int32_t* base, int stride = 1, int32_t scale = 1) {
+// The values of the 28 nibbles before prediction; they do not depend on each other. Each byte
+// holds two samples, low nibble first; a nibble is sign-extended through the top of a byte.
+void nibbleValues(const uint8_t* block, int32_t* base) {
     const int shift = block[0] & 0x0F;
     if (shift > 12 && open_readings::kLargeShiftKeepsSignOnly) {
         for (int i = 0; i < kSamplesPerBlock; ++i) {
             const uint8_t byte = block[2 + i / 2];
             const int32_t nibble = ((i & 1) == 0 ? byte & 0x0F : byte >> 4) >= 8 ? -8 : 0;
-            base[i * stride] = adpcmNibbleValue(nibble, shift) * scale;
+            base[i] = adpcmNibbleValue(nibble, shift);
         }
         return;
     }
@@ -62,8 +61,8 @@ void nibbleValues(const uint8_t* block, int32_t* base, int stride = 1, int32_t s
         const uint8_t byte = block[2 + j];
         const int32_t low = static_cast<int8_t>(static_cast<uint8_t>(byte << 4)) >> 4;
         const int32_t high = static_cast<int8_t>(byte) >> 4;
-        base[2 * j * stride] = ((low * 4096) >> shift) * scale;
-        base[(2 * j + 1) * stride] = ((high * 4096) >> shift) * scale;
+        base[2 * j] = (low * 4096) >> shift;
+        base[2 * j + 1] = (high * 4096) >> shift;
     }
 }
 
@@ -74,6 +73,45 @@ FilterWeights weightsOf(uint8_t header) {
 
 }  // namespace
 
+#if defined(__SSE2__)
+namespace {
+
+// The 28 nibble values of a block as 16-bit numbers into row[0..27] (row[28..31] padding):
+// each nibble moved to the top of a 16-bit word (t << 12) and shifted right arithmetically,
+// as adpcmNibbleValue does one at a time.
+void nibbleRow(const uint8_t* block, int16_t* row) {
+    const int shift = block[0] & 0x0F;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top = _mm_set1_epi16(static_cast<int16_t>(0xF000));
+    const __m128i data = _mm_srli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), 2);
+    const __m128i a = _mm_unpacklo_epi8(zero, data);  // data bytes 0-7, each shifted left by 8
+    const __m128i b = _mm_unpackhi_epi8(zero, data);  // data bytes 8-13 and two zeros
+    const __m128i lowA = _mm_and_si128(_mm_slli_epi16(a, 4), top);
+    const __m128i lowB = _mm_and_si128(_mm_slli_epi16(b, 4), top);
+    const __m128i highA = _mm_and_si128(a, top);
+    const __m128i highB = _mm_and_si128(b, top);
+    const __m128i nibbles[4] = {_mm_unpacklo_epi16(lowA, highA), _mm_unpackhi_epi16(lowA, highA),
+                                _mm_unpacklo_epi16(lowB, highB), _mm_unpackhi_epi16(lowB, highB)};
+    const bool signOnly = shift > 12 && open_readings::kLargeShiftKeepsSignOnly;
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = signOnly ? _mm_slli_epi16(_mm_srai_epi16(nibbles[k], 15), 7)
+                                   : _mm_sra_epi16(nibbles[k], count);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 8 * k), v);
+    }
+}
+
+// Sign-extends the four 16-bit numbers of the low (or high) half of v to 32 bits, times 64.
+__m128i scaledLow(__m128i v) {
+    return _mm_slli_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16), 6);
+}
+__m128i scaledHigh(__m128i v) {
+    return _mm_slli_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16), 6);
+}
+
+}  // namespace
+#endif
+
 void decodeAdpcmBlocks(const uint8_t* const* blocks, AdpcmHistory* histories, int16_t* const* outs,
                        int count) {
 #if defined(__SSE2__)
@@ -81,11 +119,11 @@ void decodeAdpcmBlocks(const uint8_t* const* blocks, AdpcmHistory* histories, in
     // of (old, older) with (f0, f1), the nibble value (times 64) added, the floor shift, and a
     // saturating pack, which is the clamp to 16 bits. Unused lanes decode silence.
     static_assert(kAdpcmLanes == 4, "one SSE2 register holds the four lanes");
-    alignas(16) int32_t base[kSamplesPerBlock][kAdpcmLanes] = {};
+    alignas(16) int16_t rows[kAdpcmLanes][32] = {};
     alignas(16) int16_t weights[2 * kAdpcmLanes] = {};
     alignas(16) int16_t start[2][8] = {};
     for (int lane = 0; lane < count; ++lane) {
-        nibbleValues(blocks[lane], &base[0][lane], kAdpcmLanes, 64);
+        nibbleRow(blocks[lane], rows[lane]);
         const FilterWeights w = weightsOf(blocks[lane][0]);
         weights[2 * lane] = static_cast<int16_t>(w.f0);
         weights[2 * lane + 1] = static_cast<int16_t>(w.f1);
@@ -96,23 +134,33 @@ void decodeAdpcmBlocks(const uint8_t* const* blocks, AdpcmHistory* histories, in
     __m128i old = _mm_load_si128(reinterpret_cast<const __m128i*>(start[0]));
     __m128i older = _mm_load_si128(reinterpret_cast<const __m128i*>(start[1]));
     alignas(16) int16_t out[kSamplesPerBlock][kAdpcmLanes];
-    for (int i = 0; i < kSamplesPerBlock; ++i) {
-        const __m128i pairs = _mm_unpacklo_epi16(old, older);  // old0, older0, old1, older1, ...
-        __m128i sum = _mm_madd_epi16(pairs, w);
-        sum = _mm_add_epi32(sum, _mm_load_si128(reinterpret_cast<const __m128i*>(base[i])));
-        if (open_readings::kPredictionRounding != 0) {
-            sum = _mm_add_epi32(sum, _mm_set1_epi32(open_readings::kPredictionRounding));
+    const auto row = [](const int16_t* at) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
+    };
+    for (int i = 0; i < kSamplesPerBlock; i += 4) {
+        // Samples i..i+3 of the four lanes, turned from rows into one register per sample.
+        const __m128i a = _mm_unpacklo_epi16(row(rows[0] + i), row(rows[1] + i));
+        const __m128i b = _mm_unpacklo_epi16(row(rows[2] + i), row(rows[3] + i));
+        const __m128i samples01 = _mm_unpacklo_epi32(a, b);
+        const __m128i samples23 = _mm_unpackhi_epi32(a, b);
+        const __m128i base[4] = {scaledLow(samples01), scaledHigh(samples01), scaledLow(samples23),
+                                 scaledHigh(samples23)};
+        for (int k = 0; k < 4; ++k) {
+            const __m128i pairs = _mm_unpacklo_epi16(old, older);  // old0, older0, old1, ...
+            __m128i sum = _mm_add_epi32(_mm_madd_epi16(pairs, w), base[k]);
+            if (open_readings::kPredictionRounding != 0) {
+                sum = _mm_add_epi32(sum, _mm_set1_epi32(open_readings::kPredictionRounding));
+            }
+            const __m128i next = _mm_packs_epi32(_mm_srai_epi32(sum, 6), sum);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out[i + k]), next);
+            older = old;
+            old = next;
         }
-        const __m128i next = _mm_packs_epi32(_mm_srai_epi32(sum, 6), sum);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out[i]), next);
-        older = old;
-        old = next;
     }
     // Back to one row of 28 samples a block: 4 x 4 transposes of four samples of each lane.
     for (int i = 0; i < kSamplesPerBlock; i += 4) {
-        const auto row = [&](int r) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(out[i + r])); };
-        const __m128i a = _mm_unpacklo_epi16(row(0), row(1));
-        const __m128i b = _mm_unpacklo_epi16(row(2), row(3));
+        const __m128i a = _mm_unpacklo_epi16(row(out[i]), row(out[i + 1]));
+        const __m128i b = _mm_unpacklo_epi16(row(out[i + 2]), row(out[i + 3]));
         const __m128i lanes01 = _mm_unpacklo_epi32(a, b);
         const __m128i lanes23 = _mm_unpackhi_epi32(a, b);
         const __m128i lanes[4] = {lanes01, _mm_srli_si128(lanes01, 8), lanes23,
