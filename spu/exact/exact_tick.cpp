@@ -92,9 +92,12 @@ class HotVoice {
 
 constexpr uint32_t kBlockSpan = static_cast<uint32_t>(kSamplesPerBlock) << 12;
 
+bool highRate(const HotVoice& h) {
+    return h.rate.exponentialIncrease != 0 && h.envelope > 0x6000;
+}
+
 uint32_t counterIncrement(const HotVoice& h) {
-    const bool high = h.rate.exponentialIncrease != 0 && h.envelope > 0x6000;
-    return static_cast<uint32_t>(high ? h.rate.counterIncHigh : h.rate.counterInc);
+    return static_cast<uint32_t>(highRate(h) ? h.rate.counterIncHigh : h.rate.counterInc);
 }
 
 // How many ticks from now are steady: no envelope step (the counter stays below 8000h), no
@@ -103,21 +106,18 @@ uint32_t counterIncrement(const HotVoice& h) {
 int32_t steadyTicks(const HotVoice& h, uint32_t step, int32_t limit) {
     if (h.wait != 0) return 0;
     uint32_t m = static_cast<uint32_t>(limit);
-    const uint32_t inc = counterIncrement(h);
-    if (inc > 0) {
-        const uint32_t quiet = (0x7FFFu - h.counter) / inc;
+    if (counterIncrement(h) > 0) {
+        const uint32_t quiet =
+            (0x7FFFu - h.counter) >> (highRate(h) ? h.rate.counterShiftHigh : h.rate.counterShift);
         if (quiet < m) m = quiet;
     }
     const uint32_t flagsAt = open_readings::kBlockFlagsActAtSample << 12;
     if (h.flagsPending && h.position >= flagsAt) return 0;
     if (step == 0) return static_cast<int32_t>(m);
-    const uint32_t inBlock = (kBlockSpan - 1 - h.position) / step;
-    if (inBlock < m) m = inBlock;
-    if (h.flagsPending) {
-        const uint32_t beforeFlags = (flagsAt - h.position + step - 1) / step;
-        if (beforeFlags < m) m = beforeFlags;
-    }
-    return static_cast<int32_t>(m);
+    // The flags come before the block's end, so only one of the two limits matters.
+    const uint32_t room = h.flagsPending ? (flagsAt - h.position + step - 1) / step
+                                         : (kBlockSpan - 1 - h.position) / step;
+    return static_cast<int32_t>(room < m ? room : m);
 }
 
 #if defined(__SSE2__)
