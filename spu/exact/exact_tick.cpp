@@ -122,38 +122,51 @@ int32_t steadyTicks(const HotVoice& h, uint32_t step, int32_t limit) {
 
 #if defined(__SSE2__)
 // Four steady ticks in SSE2 registers, with the arithmetic of the scalar loop in steadyRun:
-// the four taps of each tick as exact 32-bit products floored by >> 15 and summed (the sum
-// fits 16 bits: the weights add up to 7F80h), then the envelope and volume products, exact in
-// 32 bits from their low and high halves and floored by >> 15.
-inline __m128i products15(__m128i a, __m128i b) {  // four int16 pairs -> (a * b) >> 15, int32
-    return _mm_srai_epi32(_mm_unpacklo_epi16(_mm_mullo_epi16(a, b), _mm_mulhi_epi16(a, b)), 15);
+// the four taps of each tick as exact 32-bit products (the low and high halves of 16 x 16)
+// floored by >> 15 and summed (the sum fits 16 bits: the weights add up to 7F80h), then the
+// envelope and the two volume products the same way. Two ticks share each multiply.
+inline __m128i loadFour(const int16_t* at) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
 }
 
 template <bool kReverb>
 void steadyFour(const int16_t* samples, uint32_t position, uint32_t step, __m128i envelope,
-                __m128i volumeLeft, __m128i volumeRight, int32_t* outputs, int32_t* left,
-                int32_t* right, int32_t* reverbLeft, int32_t* reverbRight) {
-    __m128i taps[4];
-    for (int k = 0; k < 4; ++k) {
-        const uint32_t p = position + step * static_cast<uint32_t>(k);
-        const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + (p >> 12) - 3));
-        const __m128i w =
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kGaussQuads.w[(p >> 4) & 0xFF]));
-        taps[k] = products15(s, w);
-    }
-    const __m128i a = _mm_add_epi32(_mm_unpacklo_epi32(taps[0], taps[1]),
-                                    _mm_unpackhi_epi32(taps[0], taps[1]));
-    const __m128i b = _mm_add_epi32(_mm_unpacklo_epi32(taps[2], taps[3]),
-                                    _mm_unpackhi_epi32(taps[2], taps[3]));
+                __m128i volumes, int32_t* outputs, int32_t* left, int32_t* right,
+                int32_t* reverbLeft, int32_t* reverbRight) {
+    const uint32_t p0 = position;
+    const uint32_t p1 = p0 + step;
+    const uint32_t p2 = p1 + step;
+    const uint32_t p3 = p2 + step;
+    const auto at = [samples](uint32_t p) { return loadFour(samples + (p >> 12) - 3); };
+    const auto weights = [](uint32_t p) { return loadFour(kGaussQuads.w[(p >> 4) & 0xFF]); };
+    const __m128i s01 = _mm_unpacklo_epi64(at(p0), at(p1));
+    const __m128i s23 = _mm_unpacklo_epi64(at(p2), at(p3));
+    const __m128i w01 = _mm_unpacklo_epi64(weights(p0), weights(p1));
+    const __m128i w23 = _mm_unpacklo_epi64(weights(p2), weights(p3));
+    const __m128i lo01 = _mm_mullo_epi16(s01, w01);
+    const __m128i hi01 = _mm_mulhi_epi16(s01, w01);
+    const __m128i lo23 = _mm_mullo_epi16(s23, w23);
+    const __m128i hi23 = _mm_mulhi_epi16(s23, w23);
+    const __m128i t0 = _mm_srai_epi32(_mm_unpacklo_epi16(lo01, hi01), 15);
+    const __m128i t1 = _mm_srai_epi32(_mm_unpackhi_epi16(lo01, hi01), 15);
+    const __m128i t2 = _mm_srai_epi32(_mm_unpacklo_epi16(lo23, hi23), 15);
+    const __m128i t3 = _mm_srai_epi32(_mm_unpackhi_epi16(lo23, hi23), 15);
+    const __m128i a = _mm_add_epi32(_mm_unpacklo_epi32(t0, t1), _mm_unpackhi_epi32(t0, t1));
+    const __m128i b = _mm_add_epi32(_mm_unpacklo_epi32(t2, t3), _mm_unpackhi_epi32(t2, t3));
     const __m128i sample = _mm_add_epi32(_mm_unpacklo_epi64(a, b), _mm_unpackhi_epi64(a, b));
-    const __m128i out = products15(_mm_packs_epi32(sample, sample), envelope);
+    const __m128i sample16 = _mm_packs_epi32(sample, sample);
+    const __m128i out = _mm_srai_epi32(
+        _mm_unpacklo_epi16(_mm_mullo_epi16(sample16, envelope), _mm_mulhi_epi16(sample16, envelope)),
+        15);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(outputs), out);
-    const __m128i out16 = _mm_packs_epi32(out, out);
-    const __m128i l = products15(out16, volumeLeft);
-    const __m128i r = products15(out16, volumeRight);
+    const __m128i out16 = _mm_packs_epi32(out, out);  // the four outputs twice: left, right
+    const __m128i lo = _mm_mullo_epi16(out16, volumes);
+    const __m128i hi = _mm_mulhi_epi16(out16, volumes);
+    const __m128i l = _mm_srai_epi32(_mm_unpacklo_epi16(lo, hi), 15);
+    const __m128i r = _mm_srai_epi32(_mm_unpackhi_epi16(lo, hi), 15);
     const auto add = [](int32_t* to, __m128i v) {
-        __m128i* at = reinterpret_cast<__m128i*>(to);
-        _mm_storeu_si128(at, _mm_add_epi32(_mm_loadu_si128(at), v));
+        __m128i* p = reinterpret_cast<__m128i*>(to);
+        _mm_storeu_si128(p, _mm_add_epi32(_mm_loadu_si128(p), v));
     };
     add(left, l);
     add(right, r);
@@ -176,10 +189,11 @@ void steadyRun(const VoiceState& v, HotVoice& h, uint32_t step, int32_t volumeLe
     int32_t t = from;
 #if defined(__SSE2__)
     const __m128i env = _mm_set1_epi16(static_cast<int16_t>(envelope));
-    const __m128i volL = _mm_set1_epi16(static_cast<int16_t>(volumeLeft));
-    const __m128i volR = _mm_set1_epi16(static_cast<int16_t>(volumeRight));
+    const int16_t vl = static_cast<int16_t>(volumeLeft);
+    const int16_t vr = static_cast<int16_t>(volumeRight);
+    const __m128i volumes = _mm_set_epi16(vr, vr, vr, vr, vl, vl, vl, vl);
     for (; t + 4 <= from + ticks; t += 4) {
-        steadyFour<kReverb>(samples, position, step, env, volL, volR, outputs + t, sums.left + t,
+        steadyFour<kReverb>(samples, position, step, env, volumes, outputs + t, sums.left + t,
                             sums.right + t, sums.reverbLeft + t, sums.reverbRight + t);
         position += 4 * step;
     }
