@@ -115,63 +115,80 @@ __m128i scaledHigh(__m128i v) {
 void decodeAdpcmBlocks(const uint8_t* const* blocks, AdpcmHistory* histories, int16_t* const* outs,
                        int count) {
 #if defined(__SSE2__)
-    // The four blocks' chains in the four 32-bit lanes of one register: per sample a multiply-add
-    // of (old, older) with (f0, f1), the nibble value (times 64) added, the floor shift, and a
-    // saturating pack, which is the clamp to 16 bits. Unused lanes decode silence.
-    static_assert(kAdpcmLanes == 4, "one SSE2 register holds the four lanes");
+    // Two sets of four blocks, each set's chains in the four 32-bit lanes of one register: per
+    // sample a multiply-add of (old, older) with (f0, f1), the nibble value (times 64) added,
+    // the floor shift, and a saturating pack, which is the clamp to 16 bits. The two sets are
+    // independent, so their chains overlap. Unused lanes decode silence.
+    static_assert(kAdpcmLanes == 8, "two SSE2 registers of four lanes");
+    constexpr int kSets = 2;
     alignas(16) int16_t rows[kAdpcmLanes][32] = {};
-    alignas(16) int16_t weights[2 * kAdpcmLanes] = {};
-    alignas(16) int16_t start[2][8] = {};
+    alignas(16) int16_t weights[kSets][8] = {};
+    alignas(16) int16_t start[kSets][2][8] = {};
     for (int lane = 0; lane < count; ++lane) {
         nibbleRow(blocks[lane], rows[lane]);
         const FilterWeights w = weightsOf(blocks[lane][0]);
-        weights[2 * lane] = static_cast<int16_t>(w.f0);
-        weights[2 * lane + 1] = static_cast<int16_t>(w.f1);
-        start[0][lane] = static_cast<int16_t>(histories[lane].old);
-        start[1][lane] = static_cast<int16_t>(histories[lane].older);
+        const int set = lane / 4;
+        const int inSet = lane % 4;
+        weights[set][2 * inSet] = static_cast<int16_t>(w.f0);
+        weights[set][2 * inSet + 1] = static_cast<int16_t>(w.f1);
+        start[set][0][inSet] = static_cast<int16_t>(histories[lane].old);
+        start[set][1][inSet] = static_cast<int16_t>(histories[lane].older);
     }
-    const __m128i w = _mm_load_si128(reinterpret_cast<const __m128i*>(weights));
-    __m128i old = _mm_load_si128(reinterpret_cast<const __m128i*>(start[0]));
-    __m128i older = _mm_load_si128(reinterpret_cast<const __m128i*>(start[1]));
-    alignas(16) int16_t out[kSamplesPerBlock][kAdpcmLanes];
+    const auto load = [](const int16_t* at) {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(at));
+    };
     const auto row = [](const int16_t* at) {
         return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
     };
+    const __m128i w[kSets] = {load(weights[0]), load(weights[1])};
+    __m128i old[kSets] = {load(start[0][0]), load(start[1][0])};
+    __m128i older[kSets] = {load(start[0][1]), load(start[1][1])};
+    alignas(16) int16_t out[kSets][kSamplesPerBlock][4];
     for (int i = 0; i < kSamplesPerBlock; i += 4) {
-        // Samples i..i+3 of the four lanes, turned from rows into one register per sample.
-        const __m128i a = _mm_unpacklo_epi16(row(rows[0] + i), row(rows[1] + i));
-        const __m128i b = _mm_unpacklo_epi16(row(rows[2] + i), row(rows[3] + i));
-        const __m128i samples01 = _mm_unpacklo_epi32(a, b);
-        const __m128i samples23 = _mm_unpackhi_epi32(a, b);
-        const __m128i base[4] = {scaledLow(samples01), scaledHigh(samples01), scaledLow(samples23),
-                                 scaledHigh(samples23)};
+        __m128i base[kSets][4];
+        for (int set = 0; set < kSets; ++set) {
+            // Samples i..i+3 of the set's four lanes, turned from rows into one register each.
+            const int16_t(*r)[32] = rows + 4 * set;
+            const __m128i a = _mm_unpacklo_epi16(row(r[0] + i), row(r[1] + i));
+            const __m128i b = _mm_unpacklo_epi16(row(r[2] + i), row(r[3] + i));
+            const __m128i samples01 = _mm_unpacklo_epi32(a, b);
+            const __m128i samples23 = _mm_unpackhi_epi32(a, b);
+            base[set][0] = scaledLow(samples01);
+            base[set][1] = scaledHigh(samples01);
+            base[set][2] = scaledLow(samples23);
+            base[set][3] = scaledHigh(samples23);
+        }
         for (int k = 0; k < 4; ++k) {
-            const __m128i pairs = _mm_unpacklo_epi16(old, older);  // old0, older0, old1, ...
-            __m128i sum = _mm_add_epi32(_mm_madd_epi16(pairs, w), base[k]);
-            if (open_readings::kPredictionRounding != 0) {
-                sum = _mm_add_epi32(sum, _mm_set1_epi32(open_readings::kPredictionRounding));
+            for (int set = 0; set < kSets; ++set) {
+                const __m128i pairs = _mm_unpacklo_epi16(old[set], older[set]);
+                __m128i sum = _mm_add_epi32(_mm_madd_epi16(pairs, w[set]), base[set][k]);
+                if (open_readings::kPredictionRounding != 0) {
+                    sum = _mm_add_epi32(sum, _mm_set1_epi32(open_readings::kPredictionRounding));
+                }
+                const __m128i next = _mm_packs_epi32(_mm_srai_epi32(sum, 6), sum);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out[set][i + k]), next);
+                older[set] = old[set];
+                old[set] = next;
             }
-            const __m128i next = _mm_packs_epi32(_mm_srai_epi32(sum, 6), sum);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out[i + k]), next);
-            older = old;
-            old = next;
         }
     }
     // Back to one row of 28 samples a block: 4 x 4 transposes of four samples of each lane.
-    for (int i = 0; i < kSamplesPerBlock; i += 4) {
-        const __m128i a = _mm_unpacklo_epi16(row(out[i]), row(out[i + 1]));
-        const __m128i b = _mm_unpacklo_epi16(row(out[i + 2]), row(out[i + 3]));
-        const __m128i lanes01 = _mm_unpacklo_epi32(a, b);
-        const __m128i lanes23 = _mm_unpackhi_epi32(a, b);
-        const __m128i lanes[4] = {lanes01, _mm_srli_si128(lanes01, 8), lanes23,
-                                  _mm_srli_si128(lanes23, 8)};
-        for (int lane = 0; lane < count; ++lane) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(outs[lane] + i), lanes[lane]);
+    for (int set = 0; set < kSets && 4 * set < count; ++set) {
+        for (int i = 0; i < kSamplesPerBlock; i += 4) {
+            const __m128i a = _mm_unpacklo_epi16(row(out[set][i]), row(out[set][i + 1]));
+            const __m128i b = _mm_unpacklo_epi16(row(out[set][i + 2]), row(out[set][i + 3]));
+            const __m128i lanes01 = _mm_unpacklo_epi32(a, b);
+            const __m128i lanes23 = _mm_unpackhi_epi32(a, b);
+            const __m128i lanes[4] = {lanes01, _mm_srli_si128(lanes01, 8), lanes23,
+                                      _mm_srli_si128(lanes23, 8)};
+            for (int inSet = 0; inSet < 4 && 4 * set + inSet < count; ++inSet) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(outs[4 * set + inSet] + i), lanes[inSet]);
+            }
         }
     }
     for (int lane = 0; lane < count; ++lane) {
-        histories[lane].old = out[kSamplesPerBlock - 1][lane];
-        histories[lane].older = out[kSamplesPerBlock - 2][lane];
+        histories[lane].old = out[lane / 4][kSamplesPerBlock - 1][lane % 4];
+        histories[lane].older = out[lane / 4][kSamplesPerBlock - 2][lane % 4];
     }
 #else
     for (int lane = 0; lane < count; ++lane) decodeAdpcmBlock(blocks[lane], histories[lane], outs[lane]);
