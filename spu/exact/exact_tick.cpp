@@ -53,6 +53,20 @@ struct ChunkSums {
     int32_t reverbRight[kChunk];
 };
 
+// A voice's output at tick t times its volumes into the sums (and the reverb input).
+template <bool kReverb>
+inline void mixVoice(ChunkSums& sums, int32_t t, int32_t out, int32_t volumeLeft,
+                     int32_t volumeRight) {
+    const int32_t l = (out * volumeLeft) >> 15;
+    const int32_t r = (out * volumeRight) >> 15;
+    sums.left[t] += l;
+    sums.right[t] += r;
+    if (kReverb) {
+        sums.reverbLeft[t] += l;
+        sums.reverbRight[t] += r;
+    }
+}
+
 // What one voice needs from the rest of the chip for a chunk.
 struct VoiceInputs {
     const int16_t* noise;      // the noise generator's sample at each tick, or null
@@ -202,14 +216,7 @@ void steadyRun(const VoiceState& v, HotVoice& h, uint32_t step, int32_t volumeLe
         const int32_t sample = gaussianInterpolate(samples + (position >> 12), (position >> 4) & 0xFF);
         const int32_t out = (sample * envelope) >> 15;
         outputs[t] = out;
-        const int32_t l = (out * volumeLeft) >> 15;
-        const int32_t r = (out * volumeRight) >> 15;
-        sums.left[t] += l;
-        sums.right[t] += r;
-        if (kReverb) {
-            sums.reverbLeft[t] += l;
-            sums.reverbRight[t] += r;
-        }
+        mixVoice<kReverb>(sums, t, out, volumeLeft, volumeRight);
         position += step;
     }
     h.counter += counterIncrement(h) * static_cast<uint32_t>(ticks);
@@ -274,14 +281,7 @@ void renderVoice(ChipState& s, int n, int32_t ticks, const VoiceInputs& in, int3
             volumeLeft = v.volumeLeft.level;
             volumeRight = v.volumeRight.level;
         }
-        const int32_t l = (out * volumeLeft) >> 15;
-        const int32_t r = (out * volumeRight) >> 15;
-        sums.left[t] += l;
-        sums.right[t] += r;
-        if (kReverb) {
-            sums.reverbLeft[t] += l;
-            sums.reverbRight[t] += r;
-        }
+        mixVoice<kReverb>(sums, t, out, volumeLeft, volumeRight);
         h.position += kModulated ? modulatedStep(v.pitch, in.modulator[t]) : fixedStep;
         if (h.position >= kBlockSpan) {
             h.position -= kBlockSpan;
