@@ -95,7 +95,8 @@ void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam,
         decodeAdpcmBlock(block, v.history, v.window + VoiceState::kHistory);
     }
     v.nextBlockByte = (v.blockByte + kBlockBytes) & kSoundRamMask;
-    v.flagsHandled = 0;
+    // Only an end flag does anything near the block's end; without one the block is done.
+    v.flagsHandled = (v.blockFlags & kFlagEnd) != 0 ? 0 : 1;
 }
 
 bool actOnBlockFlags(VoiceState& v) {
