@@ -348,47 +348,56 @@ void ExactCore::Impl::renderChunk(int16_t* out, int32_t ticks) {
         current = swap;
     }
 
+    // CD audio: the raw samples go to the capture rings whether CD audio is on or not; with
+    // SPUCNT bit 0 they are mixed at the CD volumes, with bit 2 also fed to reverb.
+    int32_t cdLeft[kChunk];
+    int32_t cdRight[kChunk];
+    for (int32_t t = 0; t < ticks; ++t) {
+        int16_t left = 0;
+        int16_t right = 0;
+        cd.popFrame(left, right);
+        s.capture.write(s.soundRam, s.irq, left, right, static_cast<int16_t>(capture1[t]),
+                        static_cast<int16_t>(capture3[t]));
+        cdLeft[t] = 0;
+        cdRight[t] = 0;
+        if ((s.control & kCdEnableBit) != 0) {
+            cdLeft[t] = (left * s.cdVolumeLeft) >> 15;
+            cdRight[t] = (right * s.cdVolumeRight) >> 15;
+            if ((s.control & kCdReverbBit) != 0) {
+                sums.reverbLeft[t] += cdLeft[t];
+                sums.reverbRight[t] += cdRight[t];
+            }
+        }
+        sums.reverbLeft[t] = clamp16(sums.reverbLeft[t]);
+        sums.reverbRight[t] = clamp16(sums.reverbRight[t]);
+    }
+    int32_t wetLeft[kChunk];
+    int32_t wetRight[kChunk];
+    reverbRender(s.reverb, s.soundRam, s.registers, s.irq, sums.reverbLeft, sums.reverbRight,
+                 wetLeft, wetRight, ticks);
+
     const int16_t reverbOutLeft = static_cast<int16_t>(s.reg(0xD84));
     const int16_t reverbOutRight = static_cast<int16_t>(s.reg(0xD86));
     const bool voicesHeard = (s.control & (kEnableBit | kUnmuteBit)) == (kEnableBit | kUnmuteBit);
     for (int32_t t = 0; t < ticks; ++t) {
-        // CD audio: the raw samples go to the capture rings whether CD audio is on or not.
-        int16_t cdLeft = 0;
-        int16_t cdRight = 0;
-        cd.popFrame(cdLeft, cdRight);
-        s.capture.write(s.soundRam, s.irq, cdLeft, cdRight, static_cast<int16_t>(capture1[t]),
-                        static_cast<int16_t>(capture3[t]));
-        int32_t cdOutLeft = 0;
-        int32_t cdOutRight = 0;
-        int32_t reverbLeft = sums.reverbLeft[t];
-        int32_t reverbRight = sums.reverbRight[t];
-        if ((s.control & kCdEnableBit) != 0) {
-            cdOutLeft = (cdLeft * s.cdVolumeLeft) >> 15;
-            cdOutRight = (cdRight * s.cdVolumeRight) >> 15;
-            if ((s.control & kCdReverbBit) != 0) {
-                reverbLeft += cdOutLeft;
-                reverbRight += cdOutRight;
-            }
-        }
-        ReverbIo io{clamp16(reverbLeft), clamp16(reverbRight), 0, 0};
-        reverbTick(s.reverb, s.soundRam, s.registers, s.irq, io);
-        const int32_t wetLeft = (clamp16(io.outLeft) * reverbOutLeft) >> 15;
-        const int32_t wetRight = (clamp16(io.outRight) * reverbOutRight) >> 15;
-
         // Mute (SPUCNT bit 14 = 0) and disable silence the voices and reverb, never CD audio.
-        int32_t mixLeft = voicesHeard ? sums.left[t] + wetLeft : 0;
-        int32_t mixRight = voicesHeard ? sums.right[t] + wetRight : 0;
+        int32_t mixLeft = 0;
+        int32_t mixRight = 0;
+        if (voicesHeard) {
+            mixLeft = sums.left[t] + ((clamp16(wetLeft[t]) * reverbOutLeft) >> 15);
+            mixRight = sums.right[t] + ((clamp16(wetRight[t]) * reverbOutRight) >> 15);
+        }
         if (open_readings::kMainVolumeScalesCd) {
-            mixLeft += cdOutLeft;
-            mixRight += cdOutRight;
+            mixLeft += cdLeft[t];
+            mixRight += cdRight[t];
         }
         s.mainLeft.tick();
         s.mainRight.tick();
         int32_t outLeft = (clamp16(mixLeft) * s.mainLeft.level) >> 15;
         int32_t outRight = (clamp16(mixRight) * s.mainRight.level) >> 15;
         if (!open_readings::kMainVolumeScalesCd) {
-            outLeft += cdOutLeft;
-            outRight += cdOutRight;
+            outLeft += cdLeft[t];
+            outRight += cdRight[t];
         }
         out[2 * t] = static_cast<int16_t>(clamp16(outLeft));
         out[2 * t + 1] = static_cast<int16_t>(clamp16(outRight));
