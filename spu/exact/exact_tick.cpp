@@ -201,6 +201,12 @@ void steadyRun(const VoiceState& v, HotVoice& h, uint32_t step, int32_t volumeLe
     uint32_t position = h.position;
     const int32_t envelope = h.envelope;
     int32_t t = from;
+    if (envelope == 0) {
+        // Silent (keyed off, or not yet started): every output is 0 and adds nothing; only the
+        // position moves, as the voice goes on fetching.
+        for (; t < from + ticks; ++t) outputs[t] = 0;
+        position += step * static_cast<uint32_t>(ticks);
+    }
 #if defined(__SSE2__)
     const __m128i env = _mm_set1_epi16(static_cast<int16_t>(envelope));
     const int16_t vl = static_cast<int16_t>(volumeLeft);
