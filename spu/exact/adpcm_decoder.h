@@ -24,7 +24,7 @@ void decodeAdpcmBlock(const uint8_t* block, AdpcmHistory& history, int16_t* out)
 // Decodes `count` (1..kAdpcmLanes) independent blocks at once, each with its own history, with
 // the same results as decodeAdpcmBlock on each. The serial prediction chains of the blocks
 // interleave, so the processor works on several of them at a time.
-constexpr int kAdpcmLanes = 4;
+constexpr int kAdpcmLanes = 8;
 void decodeAdpcmBlocks(const uint8_t* const* blocks, AdpcmHistory* histories, int16_t* const* outs,
                        int count);
 

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "open_readings.h"
 
 namespace {
 
@@ -10,12 +9,6 @@ constexpr uint32_t kRamMask = ChipState::kRamBytes - 1;
 constexpr uint32_t kBlockMask = kRamMask & ~(kBlockBytes - 1);
 constexpr uint32_t kBlockSpan = static_cast<uint32_t>(kSamplesPerBlock) << 12;
 constexpr uint32_t kMaxStep = 0x4000;
-
-uint32_t repeatByte(uint16_t units) {
-    uint32_t byte = static_cast<uint32_t>(units) * 8u;
-    if (open_readings::kBlockAddressIgnoresBit0) byte &= ~(kBlockBytes - 1);
-    return byte & kRamMask;
-}
 
 }  // namespace
 
@@ -37,7 +30,7 @@ void BlockLookahead::fill(const ChipState& s, int32_t ticks) {
         if (v.flagsHandled != 0) {
             next[n] = v.nextBlockByte;
         } else {
-            next[n] = (v.blockFlags & kFlagEnd) != 0 ? repeatByte(repeat[n])
+            next[n] = (v.blockFlags & kFlagEnd) != 0 ? blockByteOf(repeat[n])
                                                      : (v.blockByte + kBlockBytes) & kRamMask;
         }
     }
@@ -55,7 +48,7 @@ void BlockLookahead::fill(const ChipState& s, int32_t ticks) {
             std::memcpy(b.bytes, s.soundRam + b.blockByte, kBlockBytes);
             const uint8_t flags = b.bytes[1];
             if ((flags & kFlagLoopStart) != 0) repeat[n] = static_cast<uint16_t>(b.blockByte >> 3);
-            next[n] = (flags & kFlagEnd) != 0 ? repeatByte(repeat[n])
+            next[n] = (flags & kFlagEnd) != 0 ? blockByteOf(repeat[n])
                                               : (b.blockByte + kBlockBytes) & kRamMask;
             count[n] = static_cast<uint8_t>(depth + 1);
             lanes[filled] = b.bytes;

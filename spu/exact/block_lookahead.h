@@ -20,7 +20,7 @@ struct PreparedBlock {
 
 class BlockLookahead {
   public:
-    static constexpr int kDepth = 3;  // blocks a voice may enter in one chunk at pitch < 2.3
+    static constexpr int kDepth = 5;  // blocks a voice may enter in one 64-tick chunk at pitch 2
 
     // Prepares, for every voice, the blocks it may enter within `ticks` ticks.
     void fill(const ChipState& s, int32_t ticks);

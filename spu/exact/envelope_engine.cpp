@@ -1,5 +1,18 @@
 #include "envelope_engine.h"
 
+namespace {
+
+uint8_t log2OfPowerOfTwo(int32_t v) {
+    uint8_t n = 0;
+    while (v > 1) {
+        v >>= 1;
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
 EnvelopeLimits sweepLimits(bool decreasing, bool phaseNegative) {
     if (!decreasing) return EnvelopeLimits{-0x8000, 0x7FFF};
     if (phaseNegative) return EnvelopeLimits{-0x8000, 0};
@@ -38,5 +51,7 @@ EnvelopeRate makeEnvelopeRate(int shift, int step, bool exponential, bool decrea
         if (rate.counterInc < 1) rate.counterInc = 1;
         if (rate.counterIncHigh < 1) rate.counterIncHigh = 1;
     }
+    rate.counterShift = log2OfPowerOfTwo(rate.counterInc);
+    rate.counterShiftHigh = log2OfPowerOfTwo(rate.counterIncHigh);
     return rate;
 }

@@ -12,7 +12,10 @@ struct EnvelopeRate {
     int32_t counterIncHigh = 0;
     uint8_t exponentialIncrease = 0;
     uint8_t exponentialDecrease = 0;
-    uint8_t padding[2] = {0, 0};
+    // log2 of the counter increments (every increment is a power of two, or 0): the ticks
+    // without a step from counter c are (7FFFh - c) >> shift.
+    uint8_t counterShift = 0;
+    uint8_t counterShiftHigh = 0;
 };
 
 struct EnvelopeLimits {

@@ -9,15 +9,15 @@ namespace {
 
 constexpr uint32_t kSoundRamMask = 0x7FFFF;
 
+bool isAllOnes(int shift, int step) { return shift == 31 && step == 3; }
+
+}  // namespace
+
 uint32_t blockByteOf(uint16_t unitAddress) {
     uint32_t byte = static_cast<uint32_t>(unitAddress) * 8u;
     if (open_readings::kBlockAddressIgnoresBit0) byte &= ~(kBlockBytes - 1);
     return byte & kSoundRamMask;
 }
-
-bool isAllOnes(int shift, int step) { return shift == 31 && step == 3; }
-
-}  // namespace
 
 void VolumeChannel::write(uint16_t value) {
     reg = value;
@@ -95,7 +95,8 @@ void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam,
         decodeAdpcmBlock(block, v.history, v.window + VoiceState::kHistory);
     }
     v.nextBlockByte = (v.blockByte + kBlockBytes) & kSoundRamMask;
-    v.flagsHandled = 0;
+    // Only an end flag does anything near the block's end; without one the block is done.
+    v.flagsHandled = (v.blockFlags & kFlagEnd) != 0 ? 0 : 1;
 }
 
 bool actOnBlockFlags(VoiceState& v) {

@@ -65,6 +65,9 @@ struct VoiceState {
     int32_t output = 0;  // the last sample after the envelope (OUTX, capture, modulation)
 };
 
+// The byte address of a block from a start or repeat register (8-byte units).
+uint32_t blockByteOf(uint16_t unitAddress);
+
 // Register writes that need more than a store.
 void writeAdsrLow(VoiceState& v, uint16_t value);
 void writeAdsrHigh(VoiceState& v, uint16_t value);

@@ -3,7 +3,9 @@
 // an interpolated sample never leaves 16 bits.
 #include "gauss_table.h"
 
-const int16_t kGaussTable[512] = {
+namespace {
+
+constexpr int16_t kTable[512] = {
     /* 000 */ -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
     /* 010 */ 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 3, 3,
     /* 020 */ 3, 4, 4, 5, 5, 6, 7, 7, 8, 9, 9, 10, 11, 12, 13, 14,
@@ -37,3 +39,18 @@ const int16_t kGaussTable[512] = {
     /* 1E0 */ 22467, 22498, 22527, 22556, 22584, 22611, 22637, 22662, 22686, 22709, 22731, 22752, 22772, 22791, 22809, 22826,
     /* 1F0 */ 22842, 22857, 22872, 22885, 22897, 22908, 22918, 22927, 22935, 22942, 22948, 22953, 22957, 22960, 22962, 22963,
 };
+
+constexpr GaussQuads makeQuads() {
+    GaussQuads q{};
+    for (int i = 0; i < 256; ++i) {
+        q.w[i][0] = kTable[0x0FF - i];
+        q.w[i][1] = kTable[0x1FF - i];
+        q.w[i][2] = kTable[0x100 + i];
+        q.w[i][3] = kTable[i];
+    }
+    return q;
+}
+
+}  // namespace
+
+alignas(8) const GaussQuads kGaussQuads = makeQuads();

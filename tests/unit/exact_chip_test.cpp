@@ -154,6 +154,31 @@ TEST(ExactChip, InterruptNeedsTheChipEnabled) {
     EXPECT_FALSE(chip.irqFlag());
 }
 
+// CD audio: captured raw at 000h/400h, mixed at the CD volumes, heard while the voices are
+// muted. CD volumes 4000h and 2000h: 1000 * 4000h >> 15 = 500 and -2000 * 2000h >> 15 = -500;
+// main volume 3FFFh is 7FFEh: 500 * 7FFEh >> 15 = 499 (floor of 499.97), -500 gives -500.
+TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
+    Chip chip;
+    chip.put(kSpucnt, 0x8001);  // enabled, muted, CD audio on
+    chip.put(0xDAC, 4);
+    chip.put(0xDB0, 0x4000);
+    chip.put(0xDB2, 0x2000);
+    chip.put(0xD80, 0x3FFF);
+    chip.put(0xD82, 0x3FFF);
+    const int16_t frames[8] = {1000, -2000, 1000, -2000, 1000, -2000, 1000, -2000};
+    chip.core->feedCdDigitalAudio(frames, 4);
+    int16_t out[2 * 6];
+    chip.core->produceFrames(reinterpret_cast<uint8_t*>(out), 6);
+    const auto* ram = reinterpret_cast<const int16_t*>(chip.core->soundRamBytes());
+    for (int t = 0; t < 6; ++t) {
+        const bool fed = t < 4;  // then the ring is empty: silence
+        EXPECT_EQ(out[2 * t], fed ? 499 : 0) << t;
+        EXPECT_EQ(out[2 * t + 1], fed ? -500 : 0) << t;
+        EXPECT_EQ(ram[t], fed ? 1000 : 0) << t;               // CD left ring, slot t
+        EXPECT_EQ(ram[0x200 + t], fed ? -2000 : 0) << t;      // CD right ring at 400h
+    }
+}
+
 // A busy chip: every voice on, sweeps, modulation, noise, capture, a pending interrupt.
 void busy(Chip& chip) {
     chip.put(kSpucnt, kIrqOn | 9 << 10);
