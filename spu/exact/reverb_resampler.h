@@ -13,8 +13,7 @@
 //     taps over the last 20 reverb samples; on the other tick only the centre tap, which is
 //     exactly the reverb sample 9 steps back.
 //
-// Plain data (the chip copies its state with memcpy); ring positions are masked on every use,
-// so any bytes loaded into it stay inside the arrays.
+// Plain data (the chip copies its state with memcpy).
 #include <cstdint>
 
 namespace reverb {
@@ -24,7 +23,7 @@ class HalfBandResampler {
     // The side's 44100 Hz input for this tick, already saturated to 16 bits.
     void pushInput(int32_t sample) {
         inputPos = (inputPos + 1) & kInputMask;
-        input[inputPos] = static_cast<int16_t>(sample);
+        input[inputPos] = input[inputPos + kInputRing] = static_cast<int16_t>(sample);
     }
     // The decimated sample for the reverb, on the side's own tick, after pushInput.
     int32_t decimate() const;
@@ -32,18 +31,22 @@ class HalfBandResampler {
     int32_t pushOutputAndInterpolate(int32_t sample);
     // The output on the other side's tick.
     int32_t interpolateBetween() const;
-
-  private:
-    static constexpr uint32_t kInputMask = 63;   // ring of 64 >= 39 taps
-    static constexpr uint32_t kOutputMask = 31;  // ring of 32 >= 20 reverb samples
-
-    int16_t inputAt(uint32_t ticksBack) const { return input[(inputPos - ticksBack) & kInputMask]; }
-    int16_t outputAt(uint32_t stepsBack) const {
-        return output[(outputPos - stepsBack) & kOutputMask];
+    // After the bytes of a save state: positions back inside their rings.
+    void afterStateLoad() {
+        inputPos &= kInputMask;
+        outputPos &= kOutputMask;
     }
 
-    int16_t input[kInputMask + 1] = {};
-    int16_t output[kOutputMask + 1] = {};
+  private:
+    // Each ring is stored twice in a row, so its newest entries always stand contiguous,
+    // oldest first, ending at pos + ring: a filter is one dot product.
+    static constexpr uint32_t kInputRing = 64;
+    static constexpr uint32_t kInputMask = kInputRing - 1;
+    static constexpr uint32_t kOutputRing = 32;
+    static constexpr uint32_t kOutputMask = kOutputRing - 1;
+
+    int16_t input[2 * kInputRing] = {};
+    int16_t output[2 * kOutputRing] = {};
     uint32_t inputPos = 0;
     uint32_t outputPos = 0;
 };

@@ -1,5 +1,7 @@
 #include "reverb_unit.h"
 
+#include <cstring>
+
 #include "reverb_math.h"
 
 namespace reverb {
@@ -19,13 +21,17 @@ inline bool hitsIrqAddress(uint32_t byteAddress, uint32_t address8) {
     return (byteAddress >> 3) == address8;
 }
 
+// Sound RAM holds little-endian samples, as every host this builds for does: one 16-bit
+// move each (the byte-wise form costs two loads per access here).
 inline int32_t load16(const uint8_t* ram, uint32_t a) {
-    return static_cast<int16_t>(static_cast<uint16_t>(ram[a] | (ram[a + 1] << 8)));
+    int16_t v;
+    std::memcpy(&v, ram + a, sizeof v);
+    return v;
 }
 
 inline void store16(uint8_t* ram, uint32_t a, int32_t v) {
-    ram[a] = static_cast<uint8_t>(v & 0xFF);
-    ram[a + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+    const int16_t narrow = static_cast<int16_t>(v);
+    std::memcpy(ram + a, &narrow, sizeof narrow);
 }
 
 }  // namespace
@@ -39,6 +45,8 @@ void ReverbUnit::afterStateLoad() {
     address &= kSampleAlign;
     if (address < registers.areaStart()) address = registers.areaStart();
     nextSide &= 1u;
+    sides[0].afterStateLoad();
+    sides[1].afterStateLoad();
 }
 
 StereoSample ReverbUnit::tick(uint8_t* soundRam, int32_t inLeft, int32_t inRight,

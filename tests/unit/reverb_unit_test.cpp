@@ -2,6 +2,7 @@
 // datapath rules. Tick 0 runs the left side, so left ticks are even and right ticks odd.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -98,6 +99,119 @@ TEST(ReverbUnit, ImpulseThroughEachPresetArrivesWhereTheOffsetsSayAndDecays) {
             EXPECT_GT(std::abs(out[peakTick]), risingPeak);
             EXPECT_LT(lastSecond, overall / 2);
         }
+    }
+}
+
+// Room's work area is 26C0h bytes from 7D940h (mBASE FB28h). An impulse of 2000h at tick 1
+// reaches the left side at tick 20 (step 10, running address 7D940h + 2 * 10 = 7D954h) as
+// 2000h * 16384 / 8000h = 1000h, times vLIN = -1: -1000h. Step 10 then writes:
+//   left mLSAME at 7D954h + 4D6h * 8 = 80004h, past the end: 80004h - 26C0h = 7D944h, the
+//     value (-1000h * vIIR 6D80h) / 8000h = -28032 / 8 = -3504 (old sample and dLSAME 0);
+//   left mLDIFF (offset 0) at 7D954h the same -3504 ([dRDIFF], also offset 0, read 0 first);
+//   right mRDIFF (offset 0) over it: ([dLDIFF] -3504 * vWALL BA80h (-17792)) / 8000h
+//     = floor(62343168 / 32768) = 1902, then 1902 * 28032 / 32768 = 1627.07 -> 1627;
+//   every other write 0 (combs and all-pass sources still read zeros).
+TEST(ReverbUnit, WorkAreaTakesTheWritesWhereTheOffsetsSayAndNothingElse) {
+    const Preset room = loadPresets().at(0);
+    Rig rig;
+    rig.apply(room.regs, 0xFB28);
+    const uint32_t base = 0x7D940;
+    std::fill(rig.ram.begin(), rig.ram.begin() + base, 0xA5);
+    for (int32_t t = 0; t <= 21; ++t) rig.tick(t == 1 ? 0x2000 : 0, 0);
+    for (uint32_t a = base; a < 0x80000; a += 2) {
+        SCOPED_TRACE(a);
+        EXPECT_EQ(rig.at(a), a == 0x7D944 ? -3504 : a == 0x7D954 ? 1627 : 0);
+    }
+    // Three laps of noise: the address wraps from 7FFFEh to mBASE * 8 after 26C0h / 2 = 4960
+    // steps (9920 ticks), and nothing below the area is ever written.
+    uint32_t noise = 1;
+    for (int32_t t = 22; t < 3 * 9920; ++t) {
+        if (t % 9920 == 0) {
+            EXPECT_EQ(rig.unit.runningAddress(), base);
+        } else if (t % 9920 == 9918) {
+            EXPECT_EQ(rig.unit.runningAddress(), 0x7FFFEu);
+        }
+        noise = noise * 1103515245u + 12345u;
+        rig.tick(static_cast<int16_t>(noise >> 16), static_cast<int16_t>(noise >> 8));
+    }
+    EXPECT_NE(rig.at(0x7D944), -3504);  // the noise did reach the area
+    for (uint32_t a = 0; a < base; ++a) ASSERT_EQ(rig.ram[a], 0xA5) << a;
+    rig.unit.writeRegister(0xDA2, 0xFB28);  // an mBASE write restarts the running address
+    EXPECT_EQ(rig.unit.runningAddress(), base);
+}
+
+// The datapath rules on one step. Registers: mBASE F000h (area from 78000h), mLSAME 10h,
+// dLSAME 8h, everything else 0, vLOUT 7FFFh. The impulse x at tick 1 reaches the left side at
+// tick 20 (step 10, address 78014h) as x * 16384 / 8000h; ticks 0-19 run with writes off, so
+// step 10 sees [dLSAME] = d at 78054h and [mLSAME - 2] = old at 78092h and writes [mLSAME] at
+// 78094h (preset 1234h = 4660). Products floor. Defaults: vLIN 8000h (-1), x 2000h, so the
+// input is -(2000h / 2) = -4096.
+TEST(ReverbUnit, DatapathRules) {
+    enum Observe { kSame, kIrq, kOutput };
+    struct Rule {
+        const char* name;
+        uint16_t vIir, vWall;
+        int32_t x;
+        int16_t d, old;
+        bool enabled;
+        Observe what;
+        int32_t expected;
+    };
+    const Rule rules[] = {
+        // (-4096 - 2048) * 0.5 + 2048
+        {"IIR blend", 0x4000, 0, 0x2000, 0, 2048, true, kSame, -1024},
+        // (-4096 + 4096 * 0.5 - 1024) * 0.5 + 1024
+        {"wall feedback", 0x4000, 0x4000, 0x2000, 4096, 1024, true, kSame, -512},
+        // the input negated, old ignored; an ordinary x(-1) would give 2 * 2048 + 4096 = 8192
+        {"vIIR -8000h negates", 0x8000, 0, 0x2000, 0, 2048, true, kSame, 4096},
+        // d * vWALL = floor(-28672 * 32767 / 32768) = -28672; -4096 - 28672 = -32768,
+        // negated 32768 saturates
+        {"saturated write", 0x8000, 0x7FFF, 0x2000, -0x7000, 0, true, kSame, 32767},
+        // -4096 + floor(-30720 * 32767 / 32768) = -34816 saturates to -32768 before the IIR:
+        // -16384, not -17408
+        {"intermediate saturation", 0x4000, 0x7FFF, 0x2000, -0x7800, 0, true, kSame, -16384},
+        // 100000 enters as 32767: floor(32767 / 2) = 16383, x(-1), negated by vIIR
+        {"input saturates", 0x8000, 0, 100000, 0, 0, true, kSame, 16383},
+        {"SPUCNT.7 = 0 writes nothing", 0x4000, 0, 0x2000, 0, 2048, false, kSame, 4660},
+        // IRQ address 78094h / 8 = F012h: the mLSAME write (and the read at 78092h) hit it
+        {"IRQ from reverb traffic", 0x4000, 0, 0x2000, 0, 0, true, kIrq, 1},
+        // reading taken: with writes off no reverb access counts
+        {"no IRQ with SPUCNT.7 = 0", 0x4000, 0, 0x2000, 0, 0, false, kIrq, 0},
+        // Writes off, area full of 1000h, vCOMB1 = vAPF1 = vAPF2 = 4000h: comb 2048;
+        // all-pass 1: 2048 - 2048 = 0 -> 0 + 4096; all-pass 2: 4096 - 2048 -> 1024 + 4096
+        // = 5120; x vLOUT: floor(5120 * 32767 / 32768) = 5119, the left output at tick 61
+        {"SPUCNT.7 = 0 still plays the buffer", 0, 0, 0, 0x1000, 0x1000, false, kOutput, 5119},
+    };
+    for (const Rule& r : rules) {
+        SCOPED_TRACE(r.name);
+        Rig rig;
+        uint16_t regs[32] = {};
+        regs[reverb::kVIir] = r.vIir;
+        regs[reverb::kVWall] = r.vWall;
+        regs[reverb::kMLSame] = 0x10;
+        regs[reverb::kDLSame] = 0x08;
+        regs[reverb::kVLIn] = 0x8000;
+        if (r.what == kOutput) {
+            regs[reverb::kVComb1] = regs[reverb::kVApf1] = regs[reverb::kVApf2] = 0x4000;
+            for (uint32_t a = 0x78001; a < 0x80000; a += 2) rig.ram[a] = 0x10;
+        }
+        rig.apply(regs, 0xF000);
+        rig.ram[0x78054] = static_cast<uint8_t>(r.d);
+        rig.ram[0x78055] = static_cast<uint8_t>(r.d >> 8);
+        rig.ram[0x78092] = static_cast<uint8_t>(r.old);
+        rig.ram[0x78093] = static_cast<uint8_t>(r.old >> 8);
+        rig.ram[0x78094] = 0x34;
+        rig.ram[0x78095] = 0x12;
+        rig.irq.address8 = 0x78094 >> 3;
+        int32_t observed = 0;
+        for (int32_t t = 0; t <= 61; ++t) {
+            rig.irq.armed = t == 20;
+            const reverb::StereoSample s = rig.tick(t == 1 ? r.x : 0, 0, t == 20 && r.enabled);
+            if (t == 20 && r.what == kSame) observed = rig.at(0x78094);
+            if (t == 20 && r.what == kIrq) observed = rig.irq.hit;
+            if (t == 61 && r.what == kOutput) observed = s.left;
+        }
+        EXPECT_EQ(observed, r.expected);
     }
 }
 
