@@ -2,7 +2,8 @@
 // The arithmetic of the reverb datapath: the 16-bit saturation every stage ends in, the product
 // "divided by 8000h" and the IIR blend. The rounding of the products is not pinned down by any
 // console measurement (the best known model is still about 24 LSB off on a wet channel), so the
-// reading taken lives in reverbProduct() alone: a later finding is a one-line change there.
+// readings taken live here alone, reverbProduct() for every product of the datapath and
+// floorShift() for the resampling filter's sums: a later finding is a one-line change.
 #include <cstdint>
 
 namespace reverb {
@@ -29,7 +30,7 @@ inline int32_t saturate16(int64_t v) {
 // 16-bit operands keep the product inside 32 bits (at most 8000h * 8000h = 2^30).
 inline int32_t reverbProduct(int32_t sample, int32_t volume) { return (sample * volume) >> 15; }
 
-// The same floor for a finished sum of 2^shift-scaled terms (the resampling filter's taps).
+// READING TAKEN for the resampling filter: its sum of products is exact and floored once.
 inline int32_t floorShift(int32_t sum, int shift) { return sum >> shift; }
 
 // One IIR stage: [m] = (x - old) * vIIR + old, x already saturated.
