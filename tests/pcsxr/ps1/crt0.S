@@ -1,7 +1,14 @@
 # Start-up: the boot loader has set the stack from the executable's header; clear .bss, run
-# main, and park the processor when it returns (there is nothing to return to).
+# main, and park the processor when it returns (there is nothing to return to). The CD audio
+# disc boots the same image at _start_cd, which only sets cdRun (in .data, so the clearing of
+# .bss keeps it) first.
     .set noreorder
     .section .text.start, "ax"
+    .globl _start_cd
+_start_cd:
+    la      $t0, cdRun
+    li      $t1, 1
+    sw      $t1, 0($t0)
     .globl _start
 _start:
     la      $t0, __bss_start

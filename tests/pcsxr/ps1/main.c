@@ -1,11 +1,14 @@
 // The sound chip test program: uploads and reads back sound RAM by both paths, plays a known
 // sequence of notes and reports what the registers showed, then waits at a save point for the
-// host to save a state (run 1) or to resume from it (run 2).
+// host to save a state (run 1) or to resume from it (run 2). Booted from the CD audio disc it
+// plays that disc's CD audio instead (cd_audio.c).
 #include "spu_hw.h"
 #include "sput.h"
 
+int cdRun __attribute__((section(".data"))) = 0;
+
 int main(void) {
-    bios_printf("SPUT: start\n");
+    bios_printf(cdRun ? "SPUT: start cd\n" : "SPUT: start\n");
     SPU_CONTROL = SPU_CONTROL_ENABLE;
     SPU_MAIN_VOLUME_LEFT = 0x3FFF;
     SPU_MAIN_VOLUME_RIGHT = 0x3FFF;
@@ -23,8 +26,12 @@ int main(void) {
     readByDataPort(DMA_AREA, readback, UPLOAD_WORDS);
     reportReadback("dma-upload dataport-read", readback, dmaImage, UPLOAD_WORDS);
 
-    playSequence();
-    saveWindow();
+    if (cdRun) {
+        playCdAudio();
+    } else {
+        playSequence();
+        saveWindow();
+    }
     bios_printf("SPUT: done\n");
     // Until the host is stopped, keep reading a register: the host's SIGINT handler then most
     // likely interrupts the emulation thread inside the plug-in's locked register read, and

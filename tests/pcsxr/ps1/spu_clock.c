@@ -41,6 +41,10 @@ static void clockRestart(void) {
     SPU_KEY_ON_HIGH = kClockBit;
 }
 
+// Emulated time spent waiting, in root counter ticks (96 to one of the chip's samples when the
+// emulation keeps pace with the sound device).
+uint32_t ticksWaited;
+
 // Restarting the clock costs nothing on other voices: a 0 bit in a key-on write changes none.
 static int waitChunk(uint32_t samples) {
     const uint32_t target = (260u * samples) >> 8;
@@ -54,6 +58,7 @@ static int waitChunk(uint32_t samples) {
         last = now;
         if (elapsed > WAIT_LIMIT_TICKS) return 0;
     }
+    ticksWaited += elapsed;
     return 1;
 }
 

@@ -35,6 +35,7 @@ enum {
 #define SPU_CD_VOLUME_RIGHT HW16(0x1F801DB2)
 
 #define SPU_CONTROL_ENABLE 0xC000u  // chip on, output unmuted
+#define SPU_CONTROL_CD_AUDIO 0x0001u  // CD audio into the mix
 #define SPU_TRANSFER_MANUAL (1u << 4)
 #define SPU_TRANSFER_DMA_WRITE (2u << 4)
 #define SPU_TRANSFER_DMA_READ (3u << 4)
@@ -53,3 +54,12 @@ enum {
 #define TIMER2_COUNT HW16(0x1F801120)
 #define TIMER2_MODE HW16(0x1F801124)
 #define TIMER2_SYSCLOCK_DIV8 0x0200u
+
+// CD controller: four byte registers whose meaning depends on the index written to the first.
+#define HW8(addr) (*(volatile uint8_t*)(addr))
+#define CD_STATUS HW8(0x1F801800)  // write: index; read: bit 7 busy, bit 5 response ready
+#define CD_REG1 HW8(0x1F801801)
+#define CD_REG2 HW8(0x1F801802)
+#define CD_REG3 HW8(0x1F801803)
+#define CD_BUSY 0x80u
+#define CD_RESPONSE_READY 0x20u

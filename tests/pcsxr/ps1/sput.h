@@ -35,9 +35,11 @@ int waitSamples(uint32_t samples);  // 0 when the chip's clock stalled
 uint16_t clockLevel(void);
 void pollPause(void);  // spaces register polls (see spu_clock.c)
 uint16_t timerNow(void);
+extern uint32_t ticksWaited;
 
-// The played sequence (notes.c) and the save/load check (save_load.c).
+// The played sequence (notes.c), the save/load check (save_load.c), CD audio (cd_audio.c).
 void playSequence(void);
+void playCdAudio(void);
 void saveWindow(void);
 
 // A voice's six written registers, in sub-register order 0x0..0xA.
