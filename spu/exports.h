@@ -34,10 +34,11 @@ SPU_EXPORT void CALLBACK SPUwriteDMAMem(uint16_t* words, int32_t count);
 SPU_EXPORT void CALLBACK SPUreadDMAMem(uint16_t* words, int32_t count);
 SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record);
 
-#ifndef _WIN32
-// Linux hosts only. SPUasync: the host's clock ticks, about 675 a second; the plug-in runs on
-// the audio device's clock and ignores them. SPUplayCDDAchannel: CD-DA the host reads from an
-// audio track, 44100 Hz 16-bit stereo, `bytes` long.
+#if !defined(_WIN32) || defined(SPU_CHIP_EXACT)
+// Linux hosts, and spuTarnExact's hosts on Windows too. SPUasync: the host's clock, the CPU
+// cycles since its last call, about 686 calls a second; spuTarn runs on the audio device's clock
+// and ignores them, spuTarnExact follows them (host_clock.h). SPUplayCDDAchannel: CD-DA the host
+// reads from an audio track, 44100 Hz 16-bit stereo, `bytes` long.
 SPU_EXPORT void CALLBACK SPUasync(uint32_t cycles);
 SPU_EXPORT void CALLBACK SPUplayCDDAchannel(int16_t* pcm, int32_t bytes);
 #endif

@@ -1,21 +1,19 @@
-// Save states: the host's FreezeRecord holds the register shadow, the whole sound RAM and one
-// block of decoded CD audio. Only that memory image travels; the voices' running state does
-// not, so after a load they play on with their old settings until the host rewrites them.
+// Save states: SPUfreeze's modes around the plug-in's own record (freeze_image.h). The header,
+// bytes 0..15, is the same for both plug-ins: tag, version, size of the whole record.
 #include <cstring>
 
 #include "exports.h"
-#include "spu_core.h"
+#include "freeze_image.h"
 
 namespace {
 
-constexpr char kFreezeTag[6] = {'T', 'R', 'E', 'L', 'K', '\0'};
-
 // Bytes 0..15 only: some hosts query with a 16-byte buffer, so nothing past byte 15 is touched
-// here, and bytes 6 and 7 keep what the host put there.
+// here, and the name field's bytes after the tag's NUL keep what the host put there.
 void writeHeader(FreezeRecord* record) {
-    std::memcpy(record->name, kFreezeTag, sizeof(kFreezeTag));
-    const uint32_t version = kFreezeVersion;
-    const uint32_t size = kFreezeRecordSize;
+    static_assert(sizeof(identity::kFreezeTag) == sizeof(record->name), "tag field");
+    std::memcpy(record->name, identity::kFreezeTag, identity::kFreezeTagBytes);
+    const uint32_t version = identity::kFreezeVersion;
+    const uint32_t size = freeze_image::recordBytes();
     std::memcpy(&record->version, &version, sizeof(version));
     std::memcpy(&record->size, &size, sizeof(size));
 }
@@ -26,30 +24,25 @@ SPU_EXPORT SpuResult CALLBACK SPUfreeze(uint32_t mode, FreezeRecord* record) {
     if (record == nullptr) return 0;
     // Outside SPUinit..SPUshutdown there is no state to save or restore.
     if (!plugin::state().lockReady || plugin::state().core == nullptr) return 0;
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(record);
 
     if (mode != FreezeLoad) {
-        // Cleared outside the lock: half a megabyte of host memory, nothing of the chip's.
-        if (mode == FreezeSave) std::memset(record, 0, sizeof(FreezeRecord));
+        // Cleared outside the lock: host memory, nothing of the chip's.
+        if (mode == FreezeSave) std::memset(bytes, 0, freeze_image::recordBytes());
         writeHeader(record);
         if (mode == FreezeQuery) return 1;  // touches only the host's record: no lock
 
         plugin::CoreLock lock;
-        SpuCore* core = lock.core();
+        Chip* core = lock.core();
         if (core == nullptr) return 0;
-        std::memcpy(record->soundRam, core->soundRamBytes(), sizeof(record->soundRam));
-        std::memcpy(record->registers, core->registerBytes(), sizeof(record->registers));
+        freeze_image::save(*core, bytes);
         return 1;
     }
 
-    // The header is not checked: hosts have written records with other tags, and the two
-    // images are taken as they are.
+    if (!freeze_image::accepts(bytes)) return 0;
     plugin::CoreLock lock;
-    SpuCore* core = lock.core();
+    Chip* core = lock.core();
     if (core == nullptr) return 0;
-    std::memcpy(core->soundRamBytes(), record->soundRam, sizeof(record->soundRam));
-    std::memcpy(core->registerBytes(), record->registers, sizeof(record->registers));
-    const int32_t sampleCount = record->cdAudio.sampleCount;  // signed: negatives replay too
-    // Replayed through the entry point, which takes the (recursive) lock a second time.
-    if (sampleCount <= kFreezeReplayMaxSamples) SPUplayADPCMchannel(&record->cdAudio);
+    freeze_image::load(*core, bytes);
     return 1;
 }

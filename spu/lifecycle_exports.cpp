@@ -5,7 +5,8 @@
 
 #include "exports.h"
 #include "sound_device.h"
-#include "spu_core.h"
+#include "chip.h"
+#include "host_clock.h"
 #include "spu_settings.h"
 #include "streaming_thread.h"
 
@@ -23,9 +24,9 @@ constexpr DWORD kStreamStopWaitMs = 2000;
 
 // The core is about 530 KB and owns the CD ring; without memory the plug-in stays silent
 // rather than letting anything be thrown into the host.
-SpuCore* makeCore(int32_t xaBufferSizeKiB) {
+Chip* makeCore(int32_t xaBufferSizeKiB) {
     try {
-        return new (std::nothrow) SpuCore(xaBufferSizeKiB);
+        return new (std::nothrow) Chip(xaBufferSizeKiB);
     } catch (...) {
         return nullptr;
     }
@@ -42,6 +43,7 @@ SPU_EXPORT SpuResult CALLBACK SPUinit() {
     spuSettings().load();
     s.core = makeCore(spuSettings().getXaBufferSize());
     s.device = new (std::nothrow) SoundDevice();
+    if (identity::kFollowsHostClock) s.hostClock = HostClock::make(spuSettings().getSoundBufferSize());
     return 0;
 }
 
@@ -59,9 +61,11 @@ SPU_EXPORT SpuResult CALLBACK SPUshutdown() {
     if (s.streamThread != nullptr) return 0;
     delete s.core;
     delete s.device;
+    delete s.hostClock;
     // Cleared so that nothing can reach the freed objects.
     s.core = nullptr;
     s.device = nullptr;
+    s.hostClock = nullptr;
     s.lockReady = false;
     DeleteCriticalSection(&s.lock);
     return 0;
@@ -88,6 +92,10 @@ SPU_EXPORT SpuResult CALLBACK SPUopen() {
         return 0;
     }
 
+    if (s.hostClock != nullptr) {
+        plugin::CoreLock lock;
+        s.hostClock->restartDevice();  // the new buffer starts empty
+    }
     s.streamStopRequested.store(0, std::memory_order_release);
     s.streamHighResolution = spuSettings().getHighResolutionMode() == 1;
     s.streamThread = CreateThread(nullptr, 0, streamingThreadProc, nullptr, 0, &s.streamThreadId);

@@ -2,7 +2,7 @@
 
 namespace plugin {
 
-const char kLibraryName[] = "Tarn's DirectSound Driver";
+const char kLibraryName[] = SPU_PLUGIN_LIBRARY_NAME;
 
 State& state() {
     // A plain static object: constructed at library load, before any entry point can run.
@@ -40,8 +40,12 @@ void CoreLock::enter() {
     ++lockedCallDepth;
 }
 
-CoreLock::~CoreLock() {
+CoreLock::~CoreLock() { leave(); }
+
+void CoreLock::leave() {
     if (!held_) return;
+    held_ = false;
+    core_ = nullptr;
     --lockedCallDepth;
     LeaveCriticalSection(&state().lock);
 }

@@ -5,10 +5,12 @@
 #include <atomic>
 #include <cstdint>
 
+#include "chip.h"
+#include "plugin_identity.h"
 #include "platform/win32.h"
 
-class SpuCore;
 class SoundDevice;
+class HostClock;
 
 // Marks the plug-in's entry points: on Windows the .def file names them, natively the shared
 // library is built with hidden visibility and only these are exported.
@@ -40,8 +42,9 @@ struct State {
     CRITICAL_SECTION lock;
     bool lockReady = false;
 
-    SpuCore* core = nullptr;        // null before SPUinit, after SPUshutdown, or when new failed
+    Chip* core = nullptr;           // null before SPUinit, after SPUshutdown, or when new failed
     SoundDevice* device = nullptr;  // likewise
+    HostClock* hostClock = nullptr; // spuTarnExact's, likewise; spuTarn has none
 
     // Written by the host's thread outside the lock and polled by the streaming thread. An
     // atomic byte: a plain one would be a data race, and the compiler could hoist the read out
@@ -53,7 +56,8 @@ struct State {
     // "HighResolutionMode" was exactly 1 when SPUopen started the thread; read by that thread.
     bool streamHighResolution = false;
 
-    uintptr_t registeredCallback = 0;    // kept, never called: no SPU interrupt reaches the host
+    // The host's interrupt callback: spuTarn only keeps it, spuTarnExact calls it (HostCall).
+    uintptr_t registeredCallback = 0;
     uintptr_t registeredCddaVolume = 0;  // kept, never called
 };
 
@@ -75,13 +79,15 @@ public:
     CoreLock(const CoreLock&) = delete;
     CoreLock& operator=(const CoreLock&) = delete;
 
-    SpuCore* core() const { return core_; }
+    Chip* core() const { return core_; }
     bool held() const { return held_; }
+    // Leaves the lock before the end of the scope; core() is null from here on.
+    void leave();
 
 private:
     void enter();
     bool held_ = false;
-    SpuCore* core_ = nullptr;
+    Chip* core_ = nullptr;
 };
 
 // True on a thread that holds the global lock inside an entry point, which is where a host's

@@ -7,8 +7,6 @@
 #include "platform/win32.h"
 #include "stream_stats.h"
 
-class SpuCore;
-
 class SoundDevice {
 public:
     SoundDevice() = default;

@@ -3,7 +3,8 @@
 #include "fixed_point.h"
 #include "plugin_state.h"
 #include "sound_device.h"
-#include "spu_core.h"
+#include "chip.h"
+#include "host_clock.h"
 
 namespace {
 
@@ -63,10 +64,14 @@ void SoundDevice::pump() {
             streamBuffer->Unlock(region1, length1, region2, length2);
             return;
         }
-        if (SpuCore* core = lock.core()) {
+        if (Chip* core = lock.core()) {
             // The whole region in one call; the core writes bytewise where it must, since
             // after a cursor step that was not a whole frame the region need not be aligned.
-            core->produceFrames(static_cast<uint8_t*>(region1), static_cast<int32_t>(frames));
+            // spuTarnExact plays what the host's clock made, or runs the chip itself.
+            if (HostClock* clock = plugin::state().hostClock)
+                clock->play(*core, static_cast<uint8_t*>(region1), static_cast<int32_t>(frames));
+            else
+                core->produceFrames(static_cast<uint8_t*>(region1), static_cast<int32_t>(frames));
             core->refreshShadow();
         }
         countPass(static_cast<uint32_t>(playCursor), frames);

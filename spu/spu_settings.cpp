@@ -1,12 +1,14 @@
 #include "spu_settings.h"
 
 #include "platform/win32.h"
+#include "plugin_identity.h"
 
 namespace {
 
-constexpr char kKeyPath[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn";
+constexpr char kKeyPath[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\" SPU_PLUGIN_FILE_NAME;
 constexpr char kConfigureText[] =
-    "Edit Registry.\n\n\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn\"";
+    "Edit Registry.\n\n\"HKEY_CURRENT_USER\\Software\\Vision Thing\\PSEmu Pro\\SPU\\" SPU_PLUGIN_FILE_NAME
+    "\"";
 
 // One REG_DWORD value. Anything else (missing, unreadable, another type even of 4 bytes such
 // as REG_BINARY, or a length other than 4) leaves the fallback: the registry is edited by hand,

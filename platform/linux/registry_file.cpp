@@ -18,9 +18,19 @@ namespace linux_platform::detail {
 
 namespace {
 
-constexpr char kFileBackedKey[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn";
-constexpr char kDirectoryName[] = "spuTarn";
+// The sound plug-ins built here: each keeps its key below this one in a file of its own, in a
+// directory named like the key.
+constexpr char kSoundKeys[] = "Software\\Vision Thing\\PSEmu Pro\\SPU\\";
+constexpr const char* kFileBackedNames[] = {"spuTarn", "spuTarnExact"};
 constexpr char kFileName[] = "settings";
+
+// The directory name of a file-backed key, or an empty string for any other key.
+std::string fileBackedName(const std::string& normalisedPath) {
+    for (const char* name : kFileBackedNames)
+        if (normalisedPath == RegistryStore::normalise((std::string(kSoundKeys) + name).c_str()))
+            return name;
+    return std::string();
+}
 
 std::string configHome() {
     // The XDG base directory rule: only an absolute XDG_CONFIG_HOME counts.
@@ -100,19 +110,18 @@ std::string lineFor(const std::string& name, const RegistryValue& value) {
 }  // namespace
 
 bool isFileBackedKey(const std::string& normalisedPath) {
-    static const std::string path = RegistryStore::normalise(kFileBackedKey);
-    return normalisedPath == path;
+    return !fileBackedName(normalisedPath).empty();
 }
 
-std::string settingsFilePath() {
+std::string settingsFilePath(const std::string& normalisedPath) {
     const std::string home = configHome();
-    if (home.empty()) return std::string();
-    return home + "/" + kDirectoryName + "/" + kFileName;
+    const std::string name = fileBackedName(normalisedPath);
+    if (home.empty() || name.empty()) return std::string();
+    return home + "/" + name + "/" + kFileName;
 }
 
-void loadFileBackedKey(RegistryStore& store) {
-    static const std::string path = RegistryStore::normalise(kFileBackedKey);
-    const std::string file = settingsFilePath();
+void loadFileBackedKey(RegistryStore& store, const std::string& path) {
+    const std::string file = settingsFilePath(path);
     if (file.empty()) return;  // no place for a file: the key is an in-memory one
     struct stat status {};
     if (stat(file.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
@@ -140,15 +149,14 @@ void loadFileBackedKey(RegistryStore& store) {
     }
 }
 
-bool saveFileBackedKey(RegistryStore& store) {
-    static const std::string path = RegistryStore::normalise(kFileBackedKey);
-    const std::string file = settingsFilePath();
+bool saveFileBackedKey(RegistryStore& store, const std::string& path) {
+    const std::string file = settingsFilePath(path);
     const RegistryKey* key = store.find(path);
     if (file.empty() || key == nullptr) return false;
     if (!makeDirectories(file.substr(0, file.rfind('/')))) return false;
 
     std::ostringstream text;
-    text << "# spuTarn sound plug-in settings: Name=value, whole numbers.\n";
+    text << "# " << fileBackedName(path) << " sound plug-in settings: Name=value, whole numbers.\n";
     for (const auto& [name, value] : key->values) text << lineFor(value.name.empty() ? name : value.name, value);
 
     const std::string temporary = file + ".tmp";

@@ -13,23 +13,25 @@
 
 namespace linux_platform::detail {
 
-// Whether a normalised key path is the one that lives in the file.
+// Whether a normalised key path is one that lives in a file: the settings key of spuTarn or of
+// spuTarnExact (...\\SPU\\spuTarnExact, in $XDG_CONFIG_HOME/spuTarnExact/settings).
 bool isFileBackedKey(const std::string& normalisedPath);
 
-// The file's path from the environment as it is now; empty when neither XDG_CONFIG_HOME (an
-// absolute path) nor a home directory can be found, and the key then stays in memory.
-std::string settingsFilePath();
+// The file of a file-backed key from the environment as it is now; empty for any other key, or
+// when neither XDG_CONFIG_HOME (an absolute path) nor a home directory can be found, and the key
+// then stays in memory.
+std::string settingsFilePath(const std::string& normalisedPath);
 
 // Brings the store's copy of the file-backed key in line with the file, before the key is
 // opened: the key exists with the file's values when the file exists, and does not exist when
 // the file does not. Called with the store's mutex held.
-void loadFileBackedKey(RegistryStore& store);
+void loadFileBackedKey(RegistryStore& store, const std::string& normalisedPath);
 
 // Writes the store's copy of the file-backed key to the file (creating its directory), by way of
 // a temporary file renamed over it, so a reader never sees half a file. REG_DWORD values are
 // written in decimal, REG_SZ as their text; values of other types are not kept. False when the
 // file cannot be written; the key then lives on in memory for this process. Called with the
 // store's mutex held.
-bool saveFileBackedKey(RegistryStore& store);
+bool saveFileBackedKey(RegistryStore& store, const std::string& normalisedPath);
 
 }  // namespace linux_platform::detail

@@ -78,12 +78,12 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REG
     std::string path;
     const LSTATUS status = resolveSubKey(store, key, subKey, &parent, &path);
     if (status != ERROR_SUCCESS) return status;
-    if (isFileBackedKey(path)) loadFileBackedKey(store);
+    if (isFileBackedKey(path)) loadFileBackedKey(store, path);
     if (!store.exists(path) && (parent.access & KEY_CREATE_SUB_KEY) == 0)
         return ERROR_ACCESS_DENIED;
     const bool created = store.create(path);
     // A new settings key gets its file at once, so the path the plug-in shows exists.
-    if (created && isFileBackedKey(path)) linux_platform::detail::saveFileBackedKey(store);
+    if (created && isFileBackedKey(path)) linux_platform::detail::saveFileBackedKey(store, path);
     *result = newHandle(path, access);
     if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -98,7 +98,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKE
     std::string path;
     const LSTATUS status = resolveSubKey(store, key, subKey, &parent, &path);
     if (status != ERROR_SUCCESS) return status;
-    if (isFileBackedKey(path)) loadFileBackedKey(store);
+    if (isFileBackedKey(path)) loadFileBackedKey(store, path);
     if (!store.exists(path)) return ERROR_FILE_NOT_FOUND;
     *result = newHandle(path, access);
     return ERROR_SUCCESS;
@@ -148,7 +148,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, con
     if (value.name.empty() && valueName != nullptr) value.name = valueName;
     // A file that cannot be written leaves the value in memory for this process: the plug-in
     // runs on, as on Windows with a registry it cannot write.
-    if (isFileBackedKey(open.path)) linux_platform::detail::saveFileBackedKey(store);
+    if (isFileBackedKey(open.path)) linux_platform::detail::saveFileBackedKey(store, open.path);
     return ERROR_SUCCESS;
 }
 
@@ -161,5 +161,5 @@ LSTATUS WINAPI RegCloseKey(HKEY key) {
 
 std::string RegLinuxFileOfKey(LPCSTR subKey) {
     const std::string path = RegistryStore::normalise(subKey != nullptr ? subKey : "");
-    return isFileBackedKey(path) ? linux_platform::detail::settingsFilePath() : std::string();
+    return linux_platform::detail::settingsFilePath(path);
 }

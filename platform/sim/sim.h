@@ -85,10 +85,11 @@ void registrySetValue(const std::string& subkey, const std::string& name, DWORD 
                       const std::vector<uint8_t>& data);
 void registrySetDword(const std::string& subkey, const std::string& name, DWORD value);
 int registryWriteCount();              // RegSetValueExA calls since the last reset
-// The file in which the plug-in's settings key lives. The first registryReset() of a process
-// points XDG_CONFIG_HOME at a fresh temporary directory, so no test touches the user's own
-// settings; registryReset() also deletes the file there.
-std::string settingsFilePath();
+// The file in which a plug-in's settings key lives (spuTarn's unless another key is named). The
+// first registryReset() of a process points XDG_CONFIG_HOME at a fresh temporary directory, so
+// no test touches the user's own settings; registryReset() also deletes the files there.
+std::string settingsFilePath(
+    const std::string& keyPath = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarn");
 // Every call of "RegCreateKeyExA" or "RegQueryValueExA" returns `status` (and yields nothing)
 // until it is set back to ERROR_SUCCESS or registryReset(). An unknown name aborts: a misspelt
 // one would silently test nothing.

@@ -20,6 +20,9 @@ using linux_platform::detail::saveFileBackedKey;
 
 namespace {
 
+// The sound plug-ins whose settings keys live in files.
+constexpr const char* kPluginNames[] = {"spuTarn", "spuTarnExact"};
+
 // Once per process: a fresh XDG_CONFIG_HOME, so that parallel test processes never share a
 // settings file and none of them reads or writes the user's own.
 void useTemporaryConfigHome() {
@@ -34,10 +37,12 @@ void useTemporaryConfigHome() {
         setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
         static std::string directory = pattern;
         std::atexit([] {
-            const std::string settings = directory + "/spuTarn/settings";
-            std::remove(settings.c_str());
-            std::remove((settings + ".tmp").c_str());
-            std::remove((directory + "/spuTarn").c_str());
+            for (const char* name : kPluginNames) {
+                const std::string settings = directory + "/" + name + "/settings";
+                std::remove(settings.c_str());
+                std::remove((settings + ".tmp").c_str());
+                std::remove((directory + "/" + name).c_str());
+            }
             std::remove(directory.c_str());
         });
         return true;
@@ -48,7 +53,7 @@ void useTemporaryConfigHome() {
 // The store as the plug-in would see it on its next open of a key: the file-backed key read in.
 RegistryStore& syncedStore(const std::string& path) {
     RegistryStore& store = linux_platform::detail::registryStore();
-    if (isFileBackedKey(path)) loadFileBackedKey(store);
+    if (isFileBackedKey(path)) loadFileBackedKey(store, path);
     return store;
 }
 
@@ -60,7 +65,8 @@ void registryReset() {
     useTemporaryConfigHome();
     RegistryStore& store = linux_platform::detail::registryStore();
     std::lock_guard<std::mutex> lock(store.mutex);
-    std::remove(linux_platform::detail::settingsFilePath().c_str());
+    for (const char* name : kPluginNames)
+        std::remove(settingsFilePath(std::string("Software\\Vision Thing\\PSEmu Pro\\SPU\\") + name).c_str());
     store.clear();
     store.writeCount = 0;
     store.createKeyFailure = ERROR_SUCCESS;
@@ -80,9 +86,9 @@ void registryFailOperation(const std::string& operation, LSTATUS status) {
     }
 }
 
-std::string settingsFilePath() {
+std::string settingsFilePath(const std::string& keyPath) {
     useTemporaryConfigHome();
-    return linux_platform::detail::settingsFilePath();
+    return linux_platform::detail::settingsFilePath(RegistryStore::normalise(keyPath.c_str()));
 }
 
 bool registryKeyExists(const std::string& subkey) {
@@ -116,7 +122,7 @@ void registrySetValue(const std::string& subkey, const std::string& name, DWORD 
     value.type = type;
     value.data = data;
     if (value.name.empty()) value.name = name;
-    if (isFileBackedKey(path)) saveFileBackedKey(store);
+    if (isFileBackedKey(path)) saveFileBackedKey(store, path);
 }
 
 void registrySetDword(const std::string& subkey, const std::string& name, DWORD value) {

@@ -119,3 +119,11 @@ int32_t CdAudioStream::mixSpan(int32_t* sumLeft, int32_t* sumRight, int32_t fram
     }
     return count;
 }
+
+bool CdAudioStream::popFrame(int16_t& left, int16_t& right) {
+    if (!isUsable() || isEmpty()) return false;
+    left = ring[readIndex];
+    right = ring[readIndex + 1];
+    readIndex = advance(readIndex);
+    return true;
+}

@@ -50,6 +50,9 @@ class CdAudioStream {
     // Up to `frames` frames out of the ring, frame i added to sumLeft[i] and sumRight[i]
     // narrowed to 16 bits, as mixInto would for each; returns how many the ring held.
     int32_t mixSpan(int32_t* sumLeft, int32_t* sumRight, int32_t frames);
+    // One frame out of the ring as fed, before any volume (a chip that captures CD audio ahead
+    // of its own CD volume needs the raw samples). Returns false, popping nothing, when empty.
+    bool popFrame(int16_t& left, int16_t& right);
 
     bool isUsable() const { return ring != nullptr && capacity >= 2; }
     int32_t getCapacity() const { return capacity; }

@@ -1,0 +1,23 @@
+#include "host_call.h"
+
+namespace plugin {
+
+namespace {
+// The host's callback: void(void), __stdcall on Win32 hosts, a plain function on Linux ones.
+// Hosts pass it as a pointer-sized integer (some declare an int), kept as such.
+using InterruptCallback = void(CALLBACK*)();
+}  // namespace
+
+HostCall::~HostCall() {
+    Chip* chip = lock_.core();
+    if (chip == nullptr) return;
+    int rises = 0;
+    while (takeInterruptRise(*chip)) ++rises;
+    const uintptr_t callback = state().registeredCallback;
+    // The host's callback may call back into the plug-in, or block: not with the lock held.
+    lock_.leave();
+    if (callback == 0) return;
+    for (int i = 0; i < rises; ++i) reinterpret_cast<InterruptCallback>(callback)();
+}
+
+}  // namespace plugin
