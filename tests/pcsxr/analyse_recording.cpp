@@ -3,7 +3,8 @@
 //   analyse_recording RECORDING.raw [STOP_SECONDS]
 //   analyse_recording --cd [--exact] RECORDING.raw
 // STOP_SECONDS is when the host was told to stop, counted from the start of the recording.
-// --cd measures the CD audio run instead (ps1/cd_audio.c); --exact holds it to no gap at all.
+// --cd measures the CD audio run instead (ps1/cd_audio.c); --exact holds it to no gap at all
+// and judges the reverb notes that follow (ps1/reverb.c).
 // Prints one line per check, "PASS name: figures" or "FAIL name: figures"; exits 0 when all pass.
 //
 // Every expected figure below is worked out from the program's register values and the chip's
@@ -227,6 +228,33 @@ void judgeCdSide(const std::vector<int16_t>& x, const std::string& what, const C
            double(f.periodBreaks), f.worstPeriodDiff);
 }
 
+double rmsOf(const Recording& r, size_t begin, size_t end) {
+    double sum = 0;
+    for (size_t n = begin; n < end && n < r.frames(); ++n)
+        sum += double(r.left[n]) * r.left[n] + double(r.right[n]) * r.right[n];
+    return end > begin ? std::sqrt(sum / (2.0 * (end - begin))) : 0;
+}
+
+// Reverb (ps1/reverb.c), after the streams: a 0.5 s note with the Room preset and EON on, then
+// the same note with EON off. After the key-off (at onset + 0.5 s; the release takes a few
+// samples) the first note leaves a tail that decays: its RMS from 50 to 150 ms after the key-off
+// is audible and above that from 250 to 350 ms. The second note leaves silence.
+void judgeReverb(const Recording& rec, const std::vector<Span>& spans) {
+    report(spans.size() == 5, "reverb notes", "%.0f sounding spans, expected the 3 streams and 2 notes",
+           double(spans.size()));
+    if (spans.size() != 5) return;
+    double early[2], late[2];
+    for (int i = 0; i < 2; ++i) {
+        const size_t keyOff = onsetOf(rec, spans[3 + i]) + 22050;
+        early[i] = rmsOf(rec, keyOff + 2205, keyOff + 6615);
+        late[i] = rmsOf(rec, keyOff + 11025, keyOff + 15435);
+    }
+    report(early[0] >= 50 && late[0] < early[0], "reverb tail with EON on",
+           "RMS %.1f at 50-150 ms after the key-off, %.1f at 250-350 ms", early[0], late[0]);
+    report(early[1] <= 5, "no reverb tail with EON off", "RMS %.1f at 50-150 ms after the key-off",
+           early[1]);
+}
+
 int analyseCd(const Recording& rec, bool exact) {
     std::vector<Span> spans = spu_wine::soundingSpans(rec, 300.0, 13230);
     for (const Span& s : spans)
@@ -253,6 +281,7 @@ int analyseCd(const Recording& rec, bool exact) {
         judgeCdSide(st.sound.left, std::string(stream.name) + " left", stream.left);
         judgeCdSide(st.sound.right, std::string(stream.name) + " right", stream.right);
     }
+    if (exact) judgeReverb(rec, spans);
     return failures == 0 ? 0 : 1;
 }
 

@@ -16,8 +16,17 @@ command -v "$cc" >/dev/null || { echo "build-image.sh: $cc not found (package gc
 
 flags=(-march=r3000 -mno-abicalls -fno-pic -msoft-float -nostdlib -static -no-pie -ffreestanding -G0 -O2
        -Wall -Wextra -Werror -fno-builtin)
-"$cc" "${flags[@]}" -Wl,--build-id=none -T "$here/ps1/link.ld" -o "$out/spu-test.elf" \
-    "$here/ps1/crt0.S" "$here"/ps1/*.c -lgcc
+# The console checks the program replays (ps1/replay.c), from the recordings' manifest beside
+# the repository; without it the program replays none.
+manifest=${PCSXR_TEST_RECORDINGS:-$here/../../../shared/hardware/recordings}/manifest.json
+if [ -f "$manifest" ]; then
+    python3 "$here/make-replay-table.py" "$manifest" sine triangle adpcm_edge_predictor_3 \
+        adsr_attack_linear_step.1 adsr_release_linear.1 >"$out/replay_table.c"
+else
+    printf '#include "replay.h"\nconst ReplayCheck kReplayChecks[] = {{0, 0}};\n' >"$out/replay_table.c"
+fi
+"$cc" "${flags[@]}" -I"$here/ps1" -Wl,--build-id=none -T "$here/ps1/link.ld" -o "$out/spu-test.elf" \
+    "$here/ps1/crt0.S" "$here"/ps1/*.c "$out/replay_table.c" -lgcc
 mipsel-linux-gnu-objcopy -O binary "$out/spu-test.elf" "$out/spu-test.bin"
 entry() { echo "0x$(mipsel-linux-gnu-nm "$out/spu-test.elf" | awk -v s="$1" '$3 == s { print substr($1, length($1) - 7) }')"; }
 disc() {  # disc DIR EXE ENTRY: a file system that boots EXE

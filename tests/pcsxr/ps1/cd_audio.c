@@ -1,18 +1,17 @@
 // CD audio: the program drives the CD controller itself and plays, one after another, the XA
 // stereo channel, the XA mono channel and the CD-DA track of the test disc (make-test-disc
-// says what each holds), each for 1.5 s of the chip's time with 0.5 s of silence around it.
+// says what each holds), each for 1.5 s of emulated time (the drive's) with 0.5 s of silence
+// around it.
 // The sound chip's CD volumes are 0x4000 left and 0x6000 right (half and three quarters); the
-// controller's own matrix is set to pass left to left and right to right unchanged. Each line
-// also gives the emulation's speed against the chip's clock while the stream played: 100% when
-// the emulated processor kept pace with the sound device (96 root counter ticks a sample).
+// controller's own matrix is set to pass left to left and right to right unchanged.
 #include "spu_hw.h"
 #include "sput.h"
 
-enum { kPlaySamples = 66150, kGapSamples = 22050 };
+enum { kPlayMs = 1500, kGapMs = 500 };
 enum { CD_GETSTAT = 0x01, CD_SETLOC = 0x02, CD_PLAY = 0x03, CD_PAUSE = 0x09, CD_INIT = 0x0A,
        CD_DEMUTE = 0x0C, CD_SETFILTER = 0x0D, CD_SETMODE = 0x0E, CD_READS = 0x1B };
 enum { INT_COMPLETE = 2, INT_ACKNOWLEDGE = 3 };
-#define CD_WAIT_LIMIT_TICKS (2u * 4233600u)  // 2 s of emulated time
+#define CD_WAIT_LIMIT_TICKS (2000u * TICKS_PER_MS)
 #define MODE_CDDA 0x01
 #define MODE_XA 0xC8  // double speed, XA-ADPCM on, channel filter on
 // The XA stream starts at file sector 1000, disc address 1150 = 00:15:25 (in BCD).
@@ -20,16 +19,11 @@ static const uint8_t kXaStart[3] = {0x00, 0x15, 0x25};
 
 // Waits for the controller's next interrupt, reads the response and acknowledges it. Returns
 // the interrupt type (0 if none came within the limit).
+static int cdInterruptPending(void) { return CD_REG3 & 7; }
+
 static int cdInterrupt(void) {
     CD_STATUS = 1;
-    uint32_t elapsed = 0;
-    uint16_t last = timerNow();
-    while ((CD_REG3 & 7) == 0) {
-        const uint16_t now = timerNow();
-        elapsed += (uint16_t)(now - last);
-        last = now;
-        if (elapsed > CD_WAIT_LIMIT_TICKS) return 0;
-    }
+    if (!waitFor(cdInterruptPending, CD_WAIT_LIMIT_TICKS)) return 0;
     const int type = CD_REG3 & 7;
     while (CD_STATUS & CD_RESPONSE_READY) (void)CD_REG1;
     CD_REG3 = 0x1F;
@@ -63,13 +57,6 @@ static void cdMatrixUnity(void) {
     CD_STATUS = 0;
 }
 
-// Waits for the stream to play and returns the emulation's speed in percent.
-static int playFor(uint32_t samples) {
-    const uint32_t before = ticksWaited;
-    waitSamples(samples);
-    return (int)((ticksWaited - before) * 25u / (24u * samples));
-}
-
 static void playXa(const char* name, uint8_t channel) {
     const uint8_t filter[2] = {1, channel};
     const uint8_t mode = MODE_XA;
@@ -77,21 +64,20 @@ static void playXa(const char* name, uint8_t channel) {
                    cdCommand(CD_SETMODE, &mode, 1) == INT_ACKNOWLEDGE &&
                    cdCommand(CD_SETLOC, kXaStart, 3) == INT_ACKNOWLEDGE &&
                    cdCommand(CD_READS, 0, 0) == INT_ACKNOWLEDGE;
-    const int speed = playFor(kPlaySamples);
+    waitMs(kPlayMs);
     const int paused = cdCommandComplete(CD_PAUSE);
-    bios_printf("SPUT: cd %s file 1 channel %d %s speed %d%%\n", name, channel,
-                ok && paused ? "played" : "failed", speed);
-    waitSamples(kGapSamples);
+    bios_printf("SPUT: cd %s file 1 channel %d %s\n", name, channel, ok && paused ? "played" : "failed");
+    waitMs(kGapMs);
 }
 
 static void playCdDa(void) {
     const uint8_t mode = MODE_CDDA, track = 0x02;
     const int ok = cdCommand(CD_SETMODE, &mode, 1) == INT_ACKNOWLEDGE &&
                    cdCommand(CD_PLAY, &track, 1) == INT_ACKNOWLEDGE;
-    const int speed = playFor(kPlaySamples);
+    waitMs(kPlayMs);
     const int paused = cdCommandComplete(CD_PAUSE);
-    bios_printf("SPUT: cd cdda track 2 %s speed %d%%\n", ok && paused ? "played" : "failed", speed);
-    waitSamples(kGapSamples);
+    bios_printf("SPUT: cd cdda track 2 %s\n", ok && paused ? "played" : "failed");
+    waitMs(kGapMs);
 }
 
 void playCdAudio(void) {
@@ -101,7 +87,7 @@ void playCdAudio(void) {
     cdMatrixUnity();
     const int ready = cdCommandComplete(CD_INIT) && cdCommand(CD_DEMUTE, 0, 0) == INT_ACKNOWLEDGE;
     bios_printf("SPUT: cd init %s\n", ready ? "ok" : "failed");
-    waitSamples(kGapSamples);
+    waitMs(kGapMs);
     playXa("xa-stereo", 1);
     playXa("xa-mono", 2);
     playCdDa();

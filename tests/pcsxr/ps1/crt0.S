@@ -37,3 +37,20 @@ bios_putchar:
     li      $t2, 0xB0
     jr      $t2
     li      $t1, 0x3D
+
+# C0:02h SysEnqIntRP(priority, entry): the BIOS calls entry's handler at every interrupt.
+    .globl bios_SysEnqIntRP
+bios_SysEnqIntRP:
+    li      $t2, 0xC0
+    jr      $t2
+    li      $t1, 0x02
+
+# Interrupts on at the processor: IEc and the interrupt controller's line (IM2).
+    .globl cpu_enable_interrupts
+cpu_enable_interrupts:
+    mfc0    $t0, $12
+    nop
+    ori     $t0, $t0, 0x0401
+    mtc0    $t0, $12
+    jr      $ra
+    nop

@@ -28,6 +28,9 @@ int main(void) {
 
     if (cdRun) {
         playCdAudio();
+        reverbScenario();
+        interruptScenario();
+        replayRecordings();
     } else {
         playSequence();
         saveWindow();

@@ -41,10 +41,6 @@ static void clockRestart(void) {
     SPU_KEY_ON_HIGH = kClockBit;
 }
 
-// Emulated time spent waiting, in root counter ticks (96 to one of the chip's samples when the
-// emulation keeps pace with the sound device).
-uint32_t ticksWaited;
-
 // Restarting the clock costs nothing on other voices: a 0 bit in a key-on write changes none.
 static int waitChunk(uint32_t samples) {
     const uint32_t target = (260u * samples) >> 8;
@@ -58,7 +54,6 @@ static int waitChunk(uint32_t samples) {
         last = now;
         if (elapsed > WAIT_LIMIT_TICKS) return 0;
     }
-    ticksWaited += elapsed;
     return 1;
 }
 
@@ -73,3 +68,19 @@ int waitSamples(uint32_t samples) {
     }
     return 1;
 }
+
+int waitFor(int (*done)(void), uint32_t limitTicks) {
+    uint32_t elapsed = 0;
+    uint16_t last = timerNow();
+    while (!done()) {
+        const uint16_t now = timerNow();
+        elapsed += (uint16_t)(now - last);
+        last = now;
+        if (elapsed > limitTicks) return 0;
+    }
+    return 1;
+}
+
+// Waiting in emulated time: the host's CD drive and a chip on the host's clock run on it.
+static int never(void) { return 0; }
+void waitMs(uint32_t ms) { waitFor(never, ms * TICKS_PER_MS); }
