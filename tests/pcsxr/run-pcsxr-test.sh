@@ -351,8 +351,10 @@ if [ ${#exact[@]} -gt 0 ] && [ -f "$recordings/check_recordings.py" ]; then
         [ "$kind" = ring ] || [ "$kind" = envx ] && printf '%s\n' $values >>"$work/rec/$name.txt"
     done
     names=$(ls "$work/rec" | sed 's/\.txt$//')
+    printf '#!/bin/sh\ncat "%s/$1.txt"\n' "$work/rec" >"$work/render.sh"
+    chmod +x "$work/render.sh"
     python3 "$recordings/check_recordings.py" -j 1 $(printf -- '--only %s ' $names) \
-        bash -c 'cat "$0/$1.txt"' "$work/rec" >"$work/recordings.log" 2>&1
+        "$work/render.sh" >"$work/recordings.log" 2>&1
     cat "$work/recordings.log"
     check "recordings: five replayed" test "$(echo $names | wc -w)" -eq 5
     for name in $names; do

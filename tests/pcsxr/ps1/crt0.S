@@ -38,12 +38,33 @@ bios_putchar:
     jr      $t2
     li      $t1, 0x3D
 
-# C0:02h SysEnqIntRP(priority, entry): the BIOS calls entry's handler at every interrupt.
-    .globl bios_SysEnqIntRP
-bios_SysEnqIntRP:
-    li      $t2, 0xC0
+# The interrupt hook: B0:19h HookEntryInt(buffer) makes the BIOS's interrupt exit resume at
+# buffer[0] with sp, fp, s0-s7 and gp from buffer[1..11]; there irq_handler runs, and B0:17h
+# ReturnFromException returns to the interrupted code. irq_hook_install(buffer, stack top).
+    .globl irq_hook_install
+irq_hook_install:
+    la      $t0, irq_trampoline
+    sw      $t0, 0($a0)
+    sw      $a1, 4($a0)
+    sw      $fp, 8($a0)
+    sw      $s0, 12($a0)
+    sw      $s1, 16($a0)
+    sw      $s2, 20($a0)
+    sw      $s3, 24($a0)
+    sw      $s4, 28($a0)
+    sw      $s5, 32($a0)
+    sw      $s6, 36($a0)
+    sw      $s7, 40($a0)
+    sw      $gp, 44($a0)
+    li      $t2, 0xB0
     jr      $t2
-    li      $t1, 0x02
+    li      $t1, 0x19
+irq_trampoline:
+    jal     irq_handler
+    nop
+    li      $t2, 0xB0
+    jr      $t2
+    li      $t1, 0x17
 
 # Interrupts on at the processor: IEc and the interrupt controller's line (IM2).
     .globl cpu_enable_interrupts

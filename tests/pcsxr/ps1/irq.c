@@ -1,8 +1,9 @@
 // The sound chip's interrupt. Voice 5 loops the DMA area's two-block tone silently, with the
 // IRQ address on its second block, so it reaches that address every 56 samples; later the
 // address moves where no voice plays and a DMA upload runs over it. The handler is entered
-// through the BIOS's interrupt queue: it counts, acknowledges at the chip (SPUCNT bit 6 to 0,
-// which also disarms it) and at the interrupt controller. Lines:
+// through the BIOS's interrupt exit hook (irq_hook_install in crt0.S; the host's BIOS calls no
+// handler queued with SysEnqIntRP without hanging): it counts, acknowledges at the chip (SPUCNT
+// bit 6 to 0, which also disarms it) and at the interrupt controller. Lines:
 //   irq polled I_STAT SPUSTAT ACKED  bit 9 seen with the interrupt masked, SPUSTAT bit 6 then,
 //                                    and SPUSTAT bit 6 after the acknowledge (1 1 0 expected)
 //   irq handler FIRST QUIET REARMED  handler count: after arming, 50 ms later, after re-arming
@@ -13,10 +14,11 @@
 
 static const VoiceSetup kSilentLoop = {0, 0, 0x1000, DMA_AREA >> 3, 0x000F, 0x1FC0};
 static volatile int handled;
-static uint32_t queueEntry[4];
+static uint32_t hook[12];
+static uint32_t handlerStack[256] __attribute__((aligned(8)));
 static uint16_t zeros[64] __attribute__((aligned(4)));
 
-static void handler(void) {
+void irq_handler(void) {
     if (!(I_STAT & IRQ_SPU)) return;  // the queue runs at every interrupt
     ++handled;
     SPU_CONTROL = (uint16_t)(SPU_CONTROL & ~SPU_CONTROL_IRQ);
@@ -43,8 +45,7 @@ void interruptScenario(void) {
     I_STAT = ~IRQ_SPU;
     bios_printf("SPUT: irq polled %d %d %d\n", seen, flagged, acked);
 
-    queueEntry[1] = queueEntry[2] = (uint32_t)handler;
-    bios_SysEnqIntRP(2, queueEntry);
+    irq_hook_install(hook, handlerStack + 256);
     I_MASK |= IRQ_SPU;
     cpu_enable_interrupts();
     arm();

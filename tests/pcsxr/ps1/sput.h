@@ -48,7 +48,8 @@ void reverbScenario(void);
 void replayRecordings(void);
 int waitFor(int (*done)(void), uint32_t limitTicks);  // 0 when the limit passed first
 void waitMs(uint32_t ms);
-void bios_SysEnqIntRP(int priority, void* entry);
+void irq_hook_install(uint32_t* buffer, uint32_t* stackTop);
+void irq_handler(void);
 void cpu_enable_interrupts(void);
 void saveWindow(void);
 
