@@ -219,7 +219,7 @@ Stitched stitch(const Recording& r, Span s) {
 // stretched over 1.5 s / speed, every pitch scaled by speed. Its resampling ratio follows the
 // host, so the output repeats no exact period: "nothing lost" is judged by the gaps there.
 void judgeCdSide(const std::vector<int16_t>& x, const std::string& what, const CdSide& side,
-                 double speed) {
+                 double speed, bool judgeLoss) {
     // The first 0.1 s is skipped: a stream's first sound unit has only filter 0 and is coarse.
     const Span steady{static_cast<size_t>(0.1 * kRate), x.size() > 2205 ? x.size() - 2205 : 0};
     const ChannelFigures f = spu_wine::measureChannel(x, steady, side.period, kCdBreakTolerance);
@@ -232,7 +232,7 @@ void judgeCdSide(const std::vector<int16_t>& x, const std::string& what, const C
     report(near(f.peak, side.peak, kLevelTolerance) && near(rms, side.peak / std::sqrt(2.0), kLevelTolerance),
            what + " level", "peak %.0f, RMS %.1f (expected %.0f, %.1f)", f.peak, rms, side.peak,
            side.peak / std::sqrt(2.0));
-    if (!exact)
+    if (!exact && judgeLoss)
         report(f.periodBreaks == 0, what + " nothing lost",
                "%.0f period breaks (worst difference %.0f) once the gaps are taken out",
                double(f.periodBreaks), f.worstPeriodDiff);
@@ -246,23 +246,22 @@ double rmsOf(const Recording& r, size_t begin, size_t end) {
 }
 
 // Reverb (ps1/reverb.c), after the streams: a 0.5 s note with the Room preset and EON on, then
-// the same note with EON off. After the key-off (at onset + 0.5 s; the release takes a few
-// samples) the first note leaves a tail that decays: its RMS from 50 to 150 ms after the key-off
-// is audible and above that from 250 to 350 ms. The second note leaves silence.
+// the same note with EON off. After the cut (at onset + 0.5 s) the first note leaves a tail that
+// decays: its RMS from 50 to 150 ms after the cut is audible and above that from 250 to 350 ms.
+// The second note leaves silence.
 void judgeReverb(const Recording& rec, const std::vector<Span>& spans) {
     report(spans.size() == 5, "reverb notes", "%.0f sounding spans, expected the 3 streams and 2 notes",
            double(spans.size()));
     if (spans.size() != 5) return;
     double early[2], late[2];
     for (int i = 0; i < 2; ++i) {
-        const size_t keyOff = onsetOf(rec, spans[3 + i]) + 22050;
-        early[i] = rmsOf(rec, keyOff + 2205, keyOff + 6615);
-        late[i] = rmsOf(rec, keyOff + 11025, keyOff + 15435);
+        const size_t cut = onsetOf(rec, spans[3 + i]) + 22050;
+        early[i] = rmsOf(rec, cut + 2205, cut + 6615);
+        late[i] = rmsOf(rec, cut + 11025, cut + 15435);
     }
     report(early[0] >= 50 && late[0] < early[0], "reverb tail with EON on",
-           "RMS %.1f at 50-150 ms after the key-off, %.1f at 250-350 ms", early[0], late[0]);
-    report(early[1] <= 5, "no reverb tail with EON off", "RMS %.1f at 50-150 ms after the key-off",
-           early[1]);
+           "RMS %.1f at 50-150 ms after the cut, %.1f at 250-350 ms", early[0], late[0]);
+    report(early[1] <= 5, "no reverb tail with EON off", "RMS %.1f at 50-150 ms after the cut", early[1]);
 }
 
 int analyseCd(const Recording& rec, bool exact) {
@@ -276,9 +275,21 @@ int analyseCd(const Recording& rec, bool exact) {
         const CdStream& stream = kCdStreams[i];
         const Stitched st = stitch(rec, spans[i]);
         const double heard = st.sound.frames() / kRate;
+        // The drive played 1.5 s of emulated time; over how long the recording heard it gives
+        // the emulation's speed. Below 95% (pcsxr keeps about 97% while it reads) the machine
+        // was too busy: the host stalls and then catches up in bursts that no ring absorbs, so
+        // gaps and losses say nothing about the plug-in then.
+        const double speed = 1.5 / (st.frames / kRate);
+        const bool judged = speed >= 0.95;
+        if (!judged)
+            std::printf("SKIP %s duration, gaps and losses: the emulation ran at %.1f%% of real time\n",
+                        stream.name, 100 * speed);
+        const std::string left = std::string(stream.name) + " left", right = std::string(stream.name) + " right";
+        judgeCdSide(st.sound.left, left, stream.left, exact ? speed : 1, judged);
+        judgeCdSide(st.sound.right, right, stream.right, exact ? speed : 1, judged);
+        if (!judged) continue;
         report(heard >= 1.3 && heard <= 1.65, std::string(stream.name) + " duration",
-               "%.3f s heard, expected 1.5 s (emulation at %.1f%% of real time)", heard,
-               150 / (st.frames / kRate));
+               "%.3f s heard, expected 1.5 s (emulation at %.1f%% of real time)", heard, 100 * speed);
         // The device-clocked plug-in drains the ring a little faster than the host fills it:
         // its gaps are reported; the plug-in on the host's clock has none.
         const std::string gapText = std::string(stream.name) + " gaps";
@@ -290,9 +301,6 @@ int analyseCd(const Recording& rec, bool exact) {
         else
             std::printf(("      %s: " + std::string(gapFormat) + "\n").c_str(), gapText.c_str(),
                         double(st.gaps), st.longest / kRate * 1000, st.longestAt / kRate, share);
-        const double speed = exact ? 1.5 / (st.frames / kRate) : 1;
-        judgeCdSide(st.sound.left, std::string(stream.name) + " left", stream.left, speed);
-        judgeCdSide(st.sound.right, std::string(stream.name) + " right", stream.right, speed);
     }
     if (exact) judgeReverb(rec, spans);
     return failures == 0 ? 0 : 1;

@@ -1,4 +1,4 @@
-// Reverb: note A's tone on voice 4 for 0.5 s with the Room preset, then 1 s of silence (emulated
+// Reverb: note A's tone on voice 4 for 0.5 s with the Room preset, cut, then 1 s of silence (emulated
 // time: the chip's own clock differs between the plug-ins), once
 // with the voice's reverb bit (EON) on and once with it off. The recording must hold a decaying
 // tail after the first key-off and none after the second. Room's registers and its work area
@@ -12,7 +12,6 @@ static const uint16_t kRoom[32] = {
     0x007D, 0x005B, 0x6D80, 0x54B8, 0xBED0, 0x0000, 0x0000, 0xBA80, 0x5800, 0x5300, 0x04D6,
     0x0333, 0x03F0, 0x0227, 0x0374, 0x01EF, 0x0334, 0x01B5, 0x0000, 0x0000, 0x0000, 0x0000,
     0x0000, 0x0000, 0x0000, 0x0000, 0x01B4, 0x0136, 0x00B8, 0x005C, 0x8000, 0x8000};
-// Release rate 0: the note ends within a few samples of the key-off.
 static const VoiceSetup kReverbNote = {0x3FFF, 0x3FFF, 0x0800, DMA_AREA >> 3, 0x000F, 0x1FC0};
 static uint16_t cleared[kWorkAreaBytes / 2] __attribute__((aligned(4)));
 
@@ -21,6 +20,9 @@ static void note(int eon) {
     setupVoice(4, &kReverbNote);
     SPU_KEY_ON_LOW = 1u << 4;
     waitMs(kNoteMs);
+    // Cut at once by the volume: release rates mean opposite speeds in the two plug-ins' chips.
+    SPU_VOICE(4, VOICE_VOLUME_LEFT) = 0;
+    SPU_VOICE(4, VOICE_VOLUME_RIGHT) = 0;
     SPU_KEY_OFF_LOW = 1u << 4;
     waitMs(kTailMs);
     bios_printf("SPUT: reverb room eon %s played\n", eon ? "on" : "off");
