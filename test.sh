@@ -121,6 +121,10 @@ trap - EXIT
 # The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-in.
 # The shipped plug-in (built by the native layer above), which plays through SDL2.
 run_script pcsxr env PCSXR_TEST_AUDIO=yes tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarn.so
+# The hardware-faithful plug-in with the CD audio disc: CD audio, the interrupt, reverb and the
+# console's recordings inside the real host.
+run_script pcsxr-exact env PCSXR_TEST_AUDIO=yes PCSXR_TEST_DIR=build/pcsxr-test-exact \
+    tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarnExact.so
 
 echo "tests: $passed passed, $failed failed"
 exit $status

@@ -250,9 +250,6 @@ double rmsOf(const Recording& r, size_t begin, size_t end) {
 // decays: its RMS from 50 to 150 ms after the cut is audible and above that from 250 to 350 ms.
 // The second note leaves silence.
 void judgeReverb(const Recording& rec, const std::vector<Span>& spans) {
-    report(spans.size() == 5, "reverb notes", "%.0f sounding spans, expected the 3 streams and 2 notes",
-           double(spans.size()));
-    if (spans.size() != 5) return;
     double early[2], late[2];
     for (int i = 0; i < 2; ++i) {
         const size_t cut = onsetOf(rec, spans[3 + i]) + 22050;
@@ -269,9 +266,20 @@ int analyseCd(const Recording& rec, bool exact) {
     for (const Span& s : spans)
         std::printf("      sounding %.3f s to %.3f s (%.3f s)\n", s.begin / kRate, s.end / kRate,
                     s.length() / kRate);
-    report(spans.size() >= 3, "cd streams", "%.0f sounding spans, expected the 3 streams first",
+    // From the first stream's start to the second reverb note's start the program takes 7.6 s
+    // of emulated time (three times 1.5 s of stream, 0.5 s of silence and the drive's seek,
+    // then the first note's 1.5 s). A host that stalled for long splits a stream in two; its
+    // timeline then shows how slow it ran.
+    const double timeline = spans.size() >= 2 ? (spans.back().begin - spans.front().begin) / kRate : 0;
+    if (spans.size() != 5 && timeline > 7.6 / 0.95) {
+        std::printf("SKIP cd streams: %zu sounding spans over %.2f s where 7.6 s of emulated time made 5:"
+                    " the host stalled\n", spans.size(), timeline);
+        return 0;
+    }
+    report(spans.size() == 5, "cd streams", "%.0f sounding spans, expected the 3 streams and 2 notes",
            double(spans.size()));
-    for (size_t i = 0; i < 3 && i < spans.size(); ++i) {
+    if (spans.size() != 5) return 1;
+    for (size_t i = 0; i < 3; ++i) {
         const CdStream& stream = kCdStreams[i];
         const Stitched st = stitch(rec, spans[i]);
         const double heard = st.sound.frames() / kRate;

@@ -8,8 +8,9 @@
 # Run 1 plays the sequence, checks what the program printed and saves a state at the save point
 # (the host's F1 key, sent with xdotool). Run 2 starts from that state (-load 1) and checks the
 # program's readback of sound RAM and registers. The recording of run 1 is measured by
-# analyse_recording. Ends with "pcsxr: N passed, M failed" (", K skipped" when the audio checks
-# could not run); exit status 0 only when nothing failed.
+# analyse_recording. Run 3 boots the CD audio disc (see there). Ends with "pcsxr: N passed, M
+# failed" ("pcsxr-exact: ..." for spuTarnExact; ", K skipped" when checks could not run); exit
+# status 0 only when nothing failed.
 #
 #   PCSXR_TEST_DIR    work directory (default: build/pcsxr-test in the source tree)
 #   PCSXR_TEST_AUDIO  auto (default: measure the recording when the plug-in links SDL2), yes, no
@@ -23,8 +24,8 @@ fi
 plugin=$(readlink -f "$1")
 # The hardware-faithful plug-in runs on the host's clock and raises the interrupt: it is held to
 # more (no CD audio gap, the interrupt, the console's recordings, reverb).
-exact=()
-case "$(basename "$plugin")" in *Exact*) exact=(--exact) ;; esac
+exact=() layer=pcsxr
+case "$(basename "$plugin")" in *Exact*) exact=(--exact) layer=pcsxr-exact ;; esac
 work=${PCSXR_TEST_DIR:-$root/build/pcsxr-test}
 host=/usr/games/pcsxr
 host_plugins=/usr/lib/x86_64-linux-gnu/psemu
@@ -42,7 +43,7 @@ check() {  # check NAME COMMAND...
     if "$@"; then pass "$name"; else fail "$name"; fi
 }
 finish() {
-    local line="pcsxr: $passed passed, $failed failed"
+    local line="$layer: $passed passed, $failed failed"
     [ "$skipped" -gt 0 ] && line+=", $skipped skipped"
     echo "$line"
     [ "$failed" -eq 0 ]

@@ -1,7 +1,8 @@
 // The sound chip test program: uploads and reads back sound RAM by both paths, plays a known
 // sequence of notes and reports what the registers showed, then waits at a save point for the
 // host to save a state (run 1) or to resume from it (run 2). Booted from the CD audio disc it
-// plays that disc's CD audio instead (cd_audio.c).
+// plays that disc's CD audio instead (cd_audio.c), then the reverb notes, the interrupt and the
+// console's recorded checks.
 #include "spu_hw.h"
 #include "sput.h"
 
