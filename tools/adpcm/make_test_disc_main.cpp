@@ -13,6 +13,7 @@
 // of one does. The other XA sectors are silent ones of channel 7, which no test selects. Disc
 // addresses are the file sector + 150 (the lead-in's 2 s); EDC and ECC are left zero, which the
 // host does not check.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
