@@ -4,7 +4,7 @@
 # the streaming-thread tests under ThreadSanitizer, and the Windows layer: the x86-64 builds
 # under wine64 (with Xvfb and a PulseAudio null sink), the 32-bit DLLs checked statically, and
 # run under 32-bit Wine where this machine can execute 32-bit programs. Then the real host:
-# Debian's pcsxr emulator runs a PS1 program of ours through the Linux plug-in. Ends with one
+# Debian's pcsxr emulator runs a PS1 program of ours through both Linux plug-ins. Ends with one
 # summary line that counts only the tests that ran.
 set -uo pipefail
 cd "$(dirname "$0")"
@@ -118,12 +118,13 @@ else
 fi
 trap - EXIT
 
-# The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-in.
-# The shipped plug-in (built by the native layer above), which plays through SDL2.
+# The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-ins.
+# The shipped plug-ins (built by the native layer above), which play through SDL2.
 run_script pcsxr env PCSXR_TEST_AUDIO=yes tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarn.so
-# The hardware-faithful plug-in with the CD audio disc: CD audio, the interrupt, reverb and the
-# console's recordings inside the real host.
-run_script pcsxr-exact env PCSXR_TEST_AUDIO=yes PCSXR_TEST_DIR=build/pcsxr-test-exact \
+# The hardware-faithful plug-in, also with the CD audio disc: CD audio, the interrupt, reverb and
+# the console's recordings inside the real host.
+run_script pcsxr-exact env PCSXR_TEST_AUDIO=yes PCSXR_TEST_NAME=pcsxr-exact \
+    PCSXR_TEST_DIR="$PWD/build/pcsxr-test-exact" \
     tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarnExact.so
 
 echo "tests: $passed passed, $failed failed"

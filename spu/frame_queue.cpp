@@ -9,7 +9,8 @@ bool FrameQueue::allocate(int32_t capacityFrames) {
     delete[] samples_;
     samples_ = new (std::nothrow) int16_t[2 * static_cast<size_t>(capacityFrames)]();
     capacity_ = samples_ != nullptr ? capacityFrames : 0;
-    head_ = count_ = dropped_ = 0;
+    head_ = count_ = 0;
+    dropped_ = false;
     return samples_ != nullptr;
 }
 
@@ -34,16 +35,20 @@ void FrameQueue::frameAt(int32_t offset, int32_t* left, int32_t* right) const {
     *right = samples_[at + 1];
 }
 
-void FrameQueue::dropOldest(int32_t frames) {
+void FrameQueue::consume(int32_t frames) {
     if (frames > count_) frames = count_;
     if (frames <= 0) return;
     head_ = (head_ + frames) % capacity_;
     count_ -= frames;
-    dropped_ += frames;
 }
 
-int32_t FrameQueue::takeDropped() {
-    const int32_t n = dropped_;
-    dropped_ = 0;
-    return n;
+void FrameQueue::dropOldest(int32_t frames) {
+    consume(frames);
+    dropped_ = true;
+}
+
+bool FrameQueue::takeDropped() {
+    const bool dropped = dropped_;
+    dropped_ = false;
+    return dropped;
 }

@@ -29,16 +29,19 @@ public:
 
     // Left and right of the frame `offset` frames after the oldest one (offset < count()).
     void frameAt(int32_t offset, int32_t* left, int32_t* right) const;
-    void dropOldest(int32_t frames);
+    // Takes the oldest frames: played, or skipped by the player.
+    void consume(int32_t frames);
     void clear() { head_ = count_ = 0; }
 
-    // Frames dropped to make room since the last call: the player smooths over the jump.
-    int32_t takeDropped();
+    // Whether frames were dropped since the last call: the player smooths over the jump.
+    bool takeDropped();
 
 private:
+    void dropOldest(int32_t frames);  // to make room: consume() and remember the jump
+
     int16_t* samples_ = nullptr;  // 2 per frame
     int32_t capacity_ = 0;
     int32_t head_ = 0;   // index of the oldest frame
     int32_t count_ = 0;  // frames held
-    int32_t dropped_ = 0;
+    bool dropped_ = false;
 };

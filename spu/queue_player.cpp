@@ -55,12 +55,11 @@ void QueuePlayer::passThrough(uint8_t* out, int32_t frames) {
 }
 
 void QueuePlayer::play(FrameQueue& queue, uint8_t* out, int32_t frames) {
-    if (queue.takeDropped() > 0) markJump();
+    if (queue.takeDropped()) markJump();
     // Far ahead (a fast-forwarding host, or frames made while the device was closed): back to
     // the target at once, dropping the oldest frames.
     if (queue.count() > 3 * target_) {
-        queue.dropOldest(queue.count() - target_);
-        queue.takeDropped();
+        queue.consume(queue.count() - target_);
         markJump();
     }
     for (int32_t i = 0; i < frames; ++i) {
@@ -89,8 +88,7 @@ void QueuePlayer::play(FrameQueue& queue, uint8_t* out, int32_t frames) {
         const int32_t whole = static_cast<int32_t>(phase_);
         // Keep the newest frame: it is the left end of the next interpolation.
         const int32_t step = whole < queue.count() - 1 ? whole : queue.count() - 1;
-        queue.dropOldest(step);
-        queue.takeDropped();
+        queue.consume(step);
         phase_ -= step;
         if (phase_ >= 1.0) phase_ = 0.0;  // could not step that far: ran dry, caught above
     }

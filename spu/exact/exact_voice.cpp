@@ -109,23 +109,37 @@ bool actOnBlockFlags(VoiceState& v) {
     return true;
 }
 
+AdpcmHistory decoderHistory(const VoiceState& v, const uint8_t* soundRam) {
+    // The decoder works a few samples ahead of the interpolator; its last two outputs are the
+    // history. Past the end of this block they come from the next one.
+    const uint32_t decoded = (v.position >> 12) + open_readings::kDecoderLeadSamples;
+    if (decoded < static_cast<uint32_t>(kSamplesPerBlock)) {
+        return AdpcmHistory{v.window[VoiceState::kHistory + decoded],
+                            v.window[VoiceState::kHistory + decoded - 1]};
+    }
+    AdpcmHistory history = v.history;
+    int16_t next[kSamplesPerBlock + 1];
+    next[0] = v.window[VoiceState::kHistory + kSamplesPerBlock - 1];
+    decodeAdpcmBlock(soundRam + v.nextBlockByte, history, next + 1);
+    const uint32_t at = decoded - kSamplesPerBlock + 1;
+    return AdpcmHistory{next[at], next[at - 1]};
+}
+
 void keyOn(VoiceState& v, const uint8_t* soundRam) {
-    // The window keeps the three samples that were newest, as if the voice had just left a
-    // block that ended with them.
-    const uint32_t newest = VoiceState::kHistory + (v.position >> 12);
-    int16_t keep[VoiceState::kHistory];
-    std::memcpy(keep, v.window + newest - 2, sizeof keep);
-    std::memcpy(v.window + kSamplesPerBlock, keep, sizeof keep);
     if (open_readings::kKeyOnLoadsRepeat) v.repeatAddress = v.startAddress;
-    v.position = 0;
+    v.history = decoderHistory(v, soundRam);
     v.envelope = 0;
     v.envelopeCounter = 0;
     v.phase = AdsrPhase::Attack;
+    v.envelopeWait = open_readings::kEnvelopeStartTicks;
     refreshEnvelopeRate(v);
     enterBlock(v, blockByteOf(v.startAddress), soundRam);
+    v.position = open_readings::kKeyOnNewestSample << 12;
 }
 
 void keyOff(VoiceState& v) {
+    if (v.phase == AdsrPhase::Release) return;  // a second key-off changes nothing
+    v.envelopeWait = 0;
     v.phase = AdsrPhase::Release;
     v.envelopeCounter = 0;
     refreshEnvelopeRate(v);

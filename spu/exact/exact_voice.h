@@ -52,7 +52,7 @@ struct VoiceState {
     AdsrPhase phase = AdsrPhase::Release;
     uint8_t flagsHandled = 1;  // this block's end/repeat flags have acted
     uint8_t blockFlags = 0;
-    uint8_t padding = 0;
+    uint8_t envelopeWait = 0;  // ticks until the envelope starts after a key-on
 
     // Decoder: the block being played, the one after it, and the position in it (bits 12 and
     // up the sample index 0..27, bits 4-11 the interpolation index).
@@ -71,10 +71,12 @@ void writeAdsrHigh(VoiceState& v, uint16_t value);
 // The rate of the current ADSR phase, from the ADSR registers.
 void refreshEnvelopeRate(VoiceState& v);
 
-// Key-on: start address, envelope at 0 in attack; the decoder history and the interpolator
-// window carry over (the predictor recordings need the history the keyed-off voice reached).
+// Key-on: start address, envelope at 0 in attack, ENDX is the caller's. The decoder history
+// carries over (the predictor recordings need the history the keyed-off voice reached).
 void keyOn(VoiceState& v, const uint8_t* soundRam);
 void keyOff(VoiceState& v);
+// The decoder's history as it stands now, kDecoderLeadSamples ahead of the newest sample.
+AdpcmHistory decoderHistory(const VoiceState& v, const uint8_t* soundRam);
 
 // Moves to the next block: decodes it, latches a loop-start address, resets the flags.
 void enterBlock(VoiceState& v, uint32_t blockByte, const uint8_t* soundRam);
@@ -84,6 +86,10 @@ bool actOnBlockFlags(VoiceState& v);
 
 // One ADSR tick: the level steps and the phase moves on after a step.
 inline void adsrTick(VoiceState& v) {
+    if (v.envelopeWait != 0) {
+        --v.envelopeWait;
+        return;
+    }
     if (!envelopeTick(v.envelopeRate, v.envelope, v.envelopeCounter, kAdsrLimits)) return;
     if (v.phase == AdsrPhase::Attack) {
         if (v.envelope >= 0x7FFF) {

@@ -12,6 +12,23 @@ namespace open_readings {
 // other pitches follow the same sample index.
 constexpr uint32_t kBlockFlagsActAtSample = 20;
 
+// Key-on timing, fitted to the capture recordings at pitches 0800h-3000h. The voice starts with
+// the first four samples of the start block in its interpolator (the newest is sample 3), and
+// its envelope takes its first step one tick after the key-on tick. Then the first non-zero
+// capture sample reproduces the console's exactly (sine: 7409, 20900, 27957, 14278 at ENVX
+// 3800h, 7000h, 7FFFh, 3FFFh), and the sample phase after it matches at every pitch; a start
+// at sample 0, or an envelope delayed by more ticks, puts the 0800h, 2000h and 3000h
+// recordings off by whole samples.
+constexpr uint32_t kKeyOnNewestSample = 3;
+constexpr uint8_t kEnvelopeStartTicks = 1;
+
+// The ADPCM decoder runs this many samples ahead of the newest sample in the interpolator, so
+// a key-on continues from the history of the sample the decoder last produced. In the
+// predictor-3 recording the first block after key-on is reproduced within 1 LSB from the
+// history of samples 38/39 of the steady loop, and the voice's newest sample was 35 there
+// (the test before keyed it on exactly four ring laps earlier).
+constexpr uint32_t kDecoderLeadSamples = 4;
+
 // Prediction of filters 2-4: floor of the summed products, as for filter 1 (where +32 is ruled
 // out). Rounding variants tried for 2-4 did no better on the stress recordings.
 constexpr int32_t kPredictionRounding = 0;

@@ -10,6 +10,7 @@ int cdRun __attribute__((section(".data"))) = 0;
 
 int main(void) {
     bios_printf(cdRun ? "SPUT: start cd\n" : "SPUT: start\n");
+    detectChip();
     SPU_CONTROL = SPU_CONTROL_ENABLE;
     SPU_MAIN_VOLUME_LEFT = 0x3FFF;
     SPU_MAIN_VOLUME_RIGHT = 0x3FFF;

@@ -30,6 +30,12 @@ void readByDma(uint32_t byteAddress, uint16_t* words, int count);
 void startDma(void* words, int count, uint32_t direction);  // at the transfer address set
 int reportReadback(const char* what, const uint16_t* got, const uint16_t* want, int count);
 
+// Which chip the plug-in plays (spu_clock.c): 1 when it copies SPUCNT bits 0-5 into SPUSTAT as
+// the console's chip does (spuTarnExact), 0 for spuTarn's simplified chip, which keeps no such
+// copy. The clock voice and the save point depend on it.
+extern int exactChip;
+void detectChip(void);
+
 // Time in output samples of the chip itself (spu_clock.c).
 void clockInit(void);
 int waitSamples(uint32_t samples);  // 0 when the chip's clock stalled

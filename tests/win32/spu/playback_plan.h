@@ -21,6 +21,8 @@ constexpr uint16_t kVoicePitch = 0x1000;          // one source sample per outpu
 constexpr uint16_t kVoiceVolumeLeft = 0x2000;     // fixed 8192: multiplier 8192 / 16384 = 1/2
 constexpr uint16_t kVoiceVolumeRight = 0x1000;    // fixed 4096: 1/4, so a swap of sides shows
 constexpr uint16_t kVoiceAdsr1 = 0x000F;          // attack rate 0, decay rate 0, sustain level 15
+#ifndef SPU_PLAYBACK_EXACT
+constexpr bool kExactChip = false;
 constexpr uint16_t kVoiceAdsr2 = 0x1FDF;          // sustain rate 127 (hold), release rate 31
 // Sustain level 15 holds the accumulator at 15 * 0xFFFFF - 1 = 0xEFFFF0, level 0xEFFF.
 constexpr uint16_t kVoiceSustainEnvelope = 0xEFFF;
@@ -28,6 +30,22 @@ constexpr uint16_t kVoiceSustainEnvelope = 0xEFFF;
 // 16000 * 8192/16384 * 61439/65536 = 7499.9 on the left, half of it (3749.9) on the right.
 constexpr double kVoicePredictedLeft = 7499.9;
 constexpr double kVoicePredictedRight = 3749.9;
+#else
+// spuTarnExact, the console's chip: it plays only while SPUCNT enables it (0xC001: on, unmuted,
+// CD audio on), at a main volume (fixed 0x3FFF, used as 0x7FFE).
+constexpr bool kExactChip = true;
+// Sustain rate 127 never steps; release rate 10, linear: -8 << (11 - 10) = -16 a tick, so the
+// release from 0x3FFF ends after 1024 ticks (23 ms).
+constexpr uint16_t kVoiceAdsr2 = 0x1FCA;
+// The fastest attack with sustain level 15 settles at 0x3FFF on a console: the first decay step
+// (-0x4000 * 0x7FFF / 0x8000, floored) is taken before the target 0x8000 is checked.
+constexpr uint16_t kVoiceSustainEnvelope = 0x3FFF;
+// The Gaussian weights add up to 0x7F80 (a 441 Hz sine loses nothing more), then the envelope,
+// the fixed volume 0x2000 used as 0x4000 and the main volume 0x7FFE, each as x / 0x8000:
+// 16000 * 0.99609 * 0.49997 * 0.5 * 0.99994 = 3983.9 on the left; 0x1000 on the right, half.
+constexpr double kVoicePredictedLeft = 3983.9;
+constexpr double kVoicePredictedRight = 1991.9;
+#endif
 constexpr double kVoiceSeconds = 3.5;
 
 // The quiet gap between the two sounds, so that the analysis can tell them apart.

@@ -67,6 +67,11 @@ protected:
     }
 
     void setUpVoice0() {
+        if (plan::kExactChip) {
+            spu->SPUwriteRegister(reg(0xDAA), 0xC001);
+            spu->SPUwriteRegister(reg(0xD80), 0x3FFF);
+            spu->SPUwriteRegister(reg(0xD82), 0x3FFF);
+        }
         spu->SPUwriteRegister(voiceReg(0, 0x0), plan::kVoiceVolumeLeft);
         spu->SPUwriteRegister(voiceReg(0, 0x2), plan::kVoiceVolumeRight);
         spu->SPUwriteRegister(voiceReg(0, 0x4), plan::kVoicePitch);
@@ -136,12 +141,15 @@ TEST_F(SpuPlayback, VoiceThenCdAudioWhileOpen) {
     EXPECT_EQ(spu->SPUreadRegister(reg(0xD9C)) & 0xFFFE, 0x0000) << "no other voice active";
 
     clock.sleepUntil(t0 + 2.0);
-    checkFreezeWhilePlaying();
+    // spuTarnExact's record and 0xD9C (ENDX there) are checked natively (exact_host_test.cpp).
+    if (!plan::kExactChip) checkFreezeWhilePlaying();
 
     clock.sleepUntil(t0 + plan::kVoiceSeconds);
-    spu->SPUwriteRegister(reg(0xD8C), 0x0001);  // key off: release rate 31, about 240 frames
+    spu->SPUwriteRegister(reg(0xD8C), 0x0001);  // key off: the release (kVoiceAdsr2) ends in well under 0.2 s
     clock.sleepUntil(t0 + plan::kVoiceSeconds + 0.2);
-    EXPECT_EQ(spu->SPUreadRegister(reg(0xD9C)) & 0x0001, 0) << "the release has ended";
+    if (!plan::kExactChip) {
+        EXPECT_EQ(spu->SPUreadRegister(reg(0xD9C)) & 0x0001, 0) << "the release has ended";
+    }
     EXPECT_EQ(spu->SPUreadRegister(voiceReg(0, 0xC)), 0);
 
     // CD audio: set the volumes, then keep about three blocks in the ring. The ring drains at
@@ -169,6 +177,7 @@ TEST_F(SpuPlayback, VoiceThenCdAudioWhileOpen) {
     EXPECT_EQ(spu->SPUclose(), 0);
     opened = false;
     // After SPUclose no pass runs: a value written to a refreshed register stays.
+    if (plan::kExactChip) return;
     spu->SPUwriteRegister(voiceReg(0, 0xC), 0x4321);
     Sleep(50);
     EXPECT_EQ(spu->SPUreadRegister(voiceReg(0, 0xC)), 0x4321);

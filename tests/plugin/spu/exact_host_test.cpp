@@ -1,0 +1,195 @@
+// spuTarnExact through its exports, as a host: the interrupt reaches the registered callback
+// once per rise, on the host's thread, inside the call that caused it; SPUasync runs exactly
+// (carry + cycles) / 768 ticks; a save state continues bit for bit in a fresh plug-in, and a
+// record that is not its own loads nothing. The plug-in stays closed: no streaming pass runs
+// the chip, only the host's calls do.
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "spu_test_support.h"
+
+namespace {
+
+int interrupts = 0;
+bool flagSeenInCallback = false;
+std::thread::id callbackThread;
+
+void onInterrupt() {
+    ++interrupts;
+    callbackThread = std::this_thread::get_id();
+    // The callback may call back into the plug-in: the flag is up while it runs.
+    flagSeenInCallback = (SpuPlugin::get().SPUreadRegister(kSpuBase + 0xDAE) & 0x40) != 0;
+}
+
+class ExactHostTest : public SpuPluginTest {
+protected:
+    void SetUp() override {
+        SpuPluginTest::SetUp();
+        spu.SPUinit();
+        interrupts = 0;
+        spu.SPUregisterCallback(reinterpret_cast<uintptr_t>(&onInterrupt));
+    }
+    void armIrq(uint16_t address) {
+        write(0xDA4, address);
+        write(0xDAA, 0x8000);  // writing 0 to bit 6 acknowledges
+        write(0xDAA, 0x8040);  // chip and IRQ enabled
+    }
+    std::vector<uint8_t> save() {
+        uint8_t header[16];  // a query touches the header only
+        spu.SPUfreeze(FreezeQuery, reinterpret_cast<FreezeRecord*>(header));
+        uint32_t size = 0;
+        std::memcpy(&size, header + 12, 4);
+        std::vector<uint8_t> record(size, 0xAA);
+        EXPECT_EQ(spu.SPUfreeze(FreezeSave, reinterpret_cast<FreezeRecord*>(record.data())), 1);
+        return record;
+    }
+    long load(std::vector<uint8_t>& record) {
+        return spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record.data()));
+    }
+};
+
+TEST_F(ExactHostTest, ItsOwnNameAndSettingsFile) {
+    EXPECT_STREQ(spu.PSEgetLibName(), "Tarn's Exact Sound Driver");
+    // SPUinit made its key, in a file of its own; spuTarn's is not touched.
+    const char* key = "Software\\Vision Thing\\PSEmu Pro\\SPU\\spuTarnExact";
+    EXPECT_TRUE(std::ifstream(sim::settingsFilePath(key)).good());
+    EXPECT_FALSE(std::ifstream(sim::settingsFilePath()).good());
+}
+
+// The capture rings run while 1F801DACh bits 3-2 are set, one slot a tick from slot 0 at
+// SPUinit: tick t writes slot t - 1. IRQ address 0x90 is bytes 0x480..0x487, slots 64..67 of the
+// CD-right ring at 0x400, so the flag rises on ticks 65 to 68 when acknowledged after each. The
+// idle voices fetch at block 0, far from it.
+struct ClockCase {
+    const char* name;
+    std::vector<uint32_t> cycles;  // the calls, the last one repeated
+    std::vector<int> risingCalls;  // 1-based calls that raise the interrupt
+};
+const ClockCase kClockCases[] = {
+    {"one tick a call", {768}, {65, 66, 67, 68}},
+    // Tick T is made by the first call k with 767 k >= 768 T: T = 65 needs k >= 65.08, 66 needs
+    // 66.09, 67 needs 67.09, 68 needs 68.09.
+    {"a cycle short", {767}, {66, 67, 68, 69}},
+    // 1000 k >= 768 T: k >= 49.92, 50.69, 51.46, 52.22.
+    {"1000 cycles", {1000}, {50, 51, 52, 53}},
+    // 49919 cycles are 64 ticks and 767 over; 1 more makes tick 65. Then 1 cycle a call: every
+    // 768th call makes a tick, at calls 2 + 768, 2 + 2 * 768, 2 + 3 * 768.
+    {"carry completes a tick", {49919, 1}, {2, 770, 1538, 2306}},
+    // 10^7 cycles are 13020 ticks: one rise, the flag stays up until acknowledged.
+    {"one large call", {10000000}, {1}},
+};
+
+TEST_F(ExactHostTest, AsyncRunsTheTicksTheCyclesCompleteAndTheInterruptFiresInsideIt) {
+    for (const ClockCase& c : kClockCases) {
+        SCOPED_TRACE(c.name);
+        spu.SPUshutdown();
+        spu.SPUinit();
+        spu.SPUregisterCallback(reinterpret_cast<uintptr_t>(&onInterrupt));
+        write(0xDAC, 0x0004);
+        armIrq(0x90);
+        interrupts = 0;
+        std::vector<int> rising;
+        for (int call = 1; call <= c.risingCalls.back(); ++call) {
+            const size_t i = static_cast<size_t>(call - 1);
+            const int before = interrupts;
+            flagSeenInCallback = false;
+            spu.SPUasync(c.cycles[i < c.cycles.size() ? i : c.cycles.size() - 1]);
+            if (interrupts == before) continue;
+            ASSERT_EQ(interrupts, before + 1) << "call " << call;
+            EXPECT_EQ(callbackThread, std::this_thread::get_id());
+            EXPECT_TRUE(flagSeenInCallback);
+            rising.push_back(call);
+            armIrq(0x90);
+        }
+        EXPECT_EQ(rising, c.risingCalls);
+    }
+}
+
+// IRQ address 0x200 is bytes 0x1000..0x1007; transfers start at 0xFF8 (transfer address 0x1FF).
+TEST_F(ExactHostTest, TransfersRaiseTheInterruptOncePerCrossingInsideTheCall) {
+    armIrq(0x200);
+    std::vector<uint16_t> words(16, 0x1234);
+    struct Step { const char* name; std::function<void()> transfer; bool acknowledgeFirst; int rises; };
+    const Step steps[] = {
+        {"DMA write across it", [&] { spu.uploadWords(0xFF8, words.data(), 16); }, false, 1},
+        {"again, unacknowledged", [&] { spu.uploadWords(0xFF8, words.data(), 16); }, false, 0},
+        {"DMA read across it", [&] { spu.downloadWords(0xFF8, words.data(), 16); }, true, 1},
+        {"DMA write short of it", [&] { spu.uploadWords(0xFF8, words.data(), 4); }, true, 0},
+        {"data-port word into it", [&] { spu.SPUwriteDMA(0x5555); }, false, 1},
+        {"data-port read of it", [&] { write(0xDA6, 0x200); spu.SPUreadDMA(); }, true, 1},
+    };
+    for (const Step& s : steps) {
+        if (s.acknowledgeFirst) armIrq(0x200);
+        const int before = interrupts;
+        s.transfer();
+        EXPECT_EQ(interrupts - before, s.rises) << s.name;
+    }
+}
+
+TEST_F(ExactHostTest, SaveStateMidNoteContinuesBitForBitInAFreshPlugin) {
+    // Voice 1 loops two ADPCM blocks (loop start on the first, end and repeat on the second) at
+    // pitch 0x0C00 under an exponential attack and sustain; its capture ring at 0x800 holds what
+    // it played in the last 512 ticks.
+    std::vector<uint16_t> blocks(16, 0x3C5A);
+    blocks[0] = 0x0400;
+    blocks[8] = 0x0300;
+    spu.uploadWords(0x2000, blocks.data(), 16);
+    const uint16_t voice[6] = {0x3FFF, 0x3FFF, 0x0C00, 0x0400, 0xA8C7, 0xC08A};
+    for (int r = 0; r < 6; ++r) write(0xC10 + 2 * r, voice[r]);
+    write(0xDAA, 0xC000);
+    write(0xDAC, 0x0004);
+    write(0xD88, 0x0002);
+    spu.SPUasync(1000 * 768 + 384);  // 1000 ticks, 384 cycles carried
+    auto state = save();
+
+    // 600 * 768 + 384 cycles complete 601 ticks only with the carry.
+    auto playOn = [&] {
+        spu.SPUasync(600 * 768 + 384);
+        std::vector<uint16_t> ring(512);
+        spu.downloadWords(0x800, ring.data(), 512);
+        return std::make_pair(ring, save());
+    };
+    const auto original = playOn();
+    spu.SPUshutdown();
+    spu.SPUinit();
+    ASSERT_EQ(load(state), 1);
+    const auto restored = playOn();
+    EXPECT_NE(std::count(original.first.begin(), original.first.end(), 0), 512) << "no note";
+    EXPECT_EQ(restored.first, original.first);
+    EXPECT_EQ(restored.second, original.second);
+}
+
+TEST_F(ExactHostTest, RecordsNotItsOwnLoadNothing) {
+    write(0xC00, 0x1111);
+    auto own = save();
+    const uint32_t size = static_cast<uint32_t>(own.size());
+    // Query with a 16-byte buffer: the header only.
+    std::vector<uint8_t> query(32, 0xAA);
+    EXPECT_EQ(spu.SPUfreeze(FreezeQuery, reinterpret_cast<FreezeRecord*>(query.data())), 1);
+    EXPECT_EQ(std::memcmp(query.data(), own.data(), 7), 0);  // "TRELKX" and its NUL
+    EXPECT_EQ(std::memcmp(query.data() + 8, own.data() + 8, 8), 0);  // version and size
+    EXPECT_EQ(std::count(query.begin() + 16, query.end(), 0xAA), 16);
+
+    auto withU32 = [&](size_t at, uint32_t v) {
+        auto r = own;
+        std::memcpy(r.data() + at, &v, 4);
+        return r;
+    };
+    auto foreignTag = own;
+    std::memcpy(foreignTag.data(), "TRELK\0", 6);  // spuTarn's record
+    std::vector<std::vector<uint8_t>> refused = {foreignTag, withU32(8, 2), withU32(12, size - 4),
+                                                 withU32(12, 1000), withU32(12, size + 4)};
+    write(0xC00, 0x2222);
+    const auto before = save();
+    for (auto& r : refused) {
+        r.resize(size + 4, 0);
+        EXPECT_EQ(load(r), 0);
+        EXPECT_EQ(save(), before);
+    }
+    EXPECT_EQ(load(own), 1);
+    EXPECT_EQ(read(0xC00), 0x1111);
+}
+
+}  // namespace
