@@ -20,7 +20,7 @@ flags=(-march=r3000 -mno-abicalls -fno-pic -msoft-float -nostdlib -static -no-pi
 # the repository; without it the program replays none.
 manifest=${PCSXR_TEST_RECORDINGS:-$here/../../../shared/hardware/recordings}/manifest.json
 if [ -f "$manifest" ]; then
-    python3 "$here/make-replay-table.py" "$manifest" sine triangle adpcm_edge_predictor_3 \
+    python3 "$here/make-replay-table.py" "$manifest" sine triangle adpcm_edge_shift_04_07 \
         adsr_attack_linear_step.1 adsr_release_linear.1 >"$out/replay_table.c"
 else
     printf '#include "replay.h"\nconst ReplayCheck kReplayChecks[] = {{0, 0}};\n' >"$out/replay_table.c"
