@@ -121,6 +121,8 @@ trap - EXIT
 # The real host: Debian's pcsxr boots our PS1 test program and plays through the Linux plug-ins.
 # The shipped plug-ins (built by the native layer above), which play through SDL2.
 run_script pcsxr env PCSXR_TEST_AUDIO=yes tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarn.so
+# The hardware-faithful plug-in, also with the CD audio disc: CD audio, the interrupt, reverb and
+# the console's recordings inside the real host.
 run_script pcsxr-exact env PCSXR_TEST_AUDIO=yes PCSXR_TEST_NAME=pcsxr-exact \
     PCSXR_TEST_DIR="$PWD/build/pcsxr-test-exact" \
     tests/pcsxr/run-pcsxr-test.sh build/native/linux/libspuTarnExact.so

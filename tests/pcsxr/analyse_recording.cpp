@@ -1,7 +1,10 @@
 // Measures the null sink's recording of the emulator run against what the PS1 test program
 // played (tests/pcsxr/ps1/notes.c): three notes, then the note held at the save point.
 //   analyse_recording RECORDING.raw [STOP_SECONDS]
+//   analyse_recording --cd [--exact] RECORDING.raw
 // STOP_SECONDS is when the host was told to stop, counted from the start of the recording.
+// --cd measures the CD audio run instead (ps1/cd_audio.c); --exact holds it to no gap at all
+// and judges the reverb notes that follow (ps1/reverb.c).
 // Prints one line per check, "PASS name: figures" or "FAIL name: figures"; exits 0 when all pass.
 //
 // Every expected figure below is worked out from the program's register values and the chip's
@@ -149,19 +152,185 @@ void judgeDecay(const Recording& r, size_t onset) {
            got);
 }
 
+
+// --- The CD audio run ------------------------------------------------------------------------------
+// Three streams, each about 1.5 s (ps1/cd_audio.c), with the CD volumes 0x4000 left (x 0.5) and
+// 0x6000 right (x 0.75). The tones are make-test-disc's; in output frames at 44100 Hz:
+//   XA stereo 37800 Hz: left 630 Hz (60 source samples = 70 frames), 12000 -> 6000;
+//                       right 420 Hz (90 = 105 frames), 8000 -> 6000
+//   XA mono 18900 Hz:   700 Hz (27 source samples = 63 frames) on both sides, 10000 ->
+//                       5000 left, 7500 right
+//   CD-DA 44100 Hz:     left 441 Hz (100 frames), 9000 -> 4500; right 735 Hz (60), 6000 -> 4500
+// A plug-in that holds each source sample (37800 Hz: 7 frames for 6 samples; 18900 Hz: 7 for 3)
+// repeats every period exactly; so does one that interpolates at positions k * rate / 44100.
+struct CdSide {
+    double frequency;
+    size_t period;
+    double peak;
+};
+struct CdStream {
+    const char* name;
+    CdSide left, right;
+};
+const CdStream kCdStreams[] = {
+    {"XA stereo", {630, 70, 6000}, {420, 105, 6000}},
+    {"XA mono", {700, 63, 5000}, {700, 63, 7500}},
+    {"CD-DA", {441, 100, 4500}, {735, 60, 4500}},
+};
+// A gap is where the CD ring ran dry: both sides at 0 for at least 8 frames (a tone at these
+// levels passes 0 in one or two frames). 4-bit XA repeats a period within +-61 of the tone
+// (the encoder's error, decoded); a piece lost shifts the phase by at least one source sample,
+// 2 pi / 60 of 6000 = 630 at a zero crossing.
+constexpr size_t kGapFrames = 8;
+constexpr int kSilent = 2;
+constexpr int kCdBreakTolerance = 200;
+
+struct Stitched {
+    Recording sound;  // the stream with its gaps taken out
+    size_t gaps = 0, longest = 0, longestAt = 0, gapFrames = 0, frames = 0;
+};
+
+Stitched stitch(const Recording& r, Span s) {
+    auto silent = [&](size_t n) { return std::abs(int(r.left[n])) <= kSilent && std::abs(int(r.right[n])) <= kSilent; };
+    size_t begin = s.begin, end = s.end;
+    while (begin < end && silent(begin)) ++begin;
+    while (end > begin && silent(end - 1)) --end;
+    Stitched out;
+    out.frames = end - begin;
+    for (size_t n = begin; n < end;) {
+        size_t run = 0;
+        while (n + run < end && silent(n + run)) ++run;
+        if (run >= kGapFrames) {
+            if (run > out.longest) out.longest = run, out.longestAt = n - begin;
+            ++out.gaps, out.gapFrames += run;
+        } else {
+            for (size_t i = n; i < n + std::max<size_t>(run, 1); ++i) {
+                out.sound.left.push_back(r.left[i]);
+                out.sound.right.push_back(r.right[i]);
+            }
+        }
+        n += std::max<size_t>(run, 1);
+    }
+    return out;
+}
+
+// A plug-in on the host's clock (exact) plays what the emulation made at the device's rate
+// through a queue whose resampling follows the host: every pitch moves with the emulation's
+// speed (pcsxr keeps about 97% while it reads, and varies), and the output repeats no exact
+// period, so "nothing lost" is judged by the gaps there.
+void judgeCdSide(const std::vector<int16_t>& x, const std::string& what, const CdSide& side,
+                 bool exact, bool judgeLoss) {
+    // The first 0.1 s is skipped: a stream's first sound unit has only filter 0 and is coarse.
+    const Span steady{static_cast<size_t>(0.1 * kRate), x.size() > 2205 ? x.size() - 2205 : 0};
+    const ChannelFigures f = spu_wine::measureChannel(x, steady, side.period, kCdBreakTolerance);
+    const double rms = f.amplitude / std::sqrt(2.0);
+    report(near(f.frequency, side.frequency, exact ? 0.05 : kPitchTolerance), what + " pitch",
+           exact ? "%.2f Hz, expected %.2f Hz within 5%% (the emulation's speed)" : "%.2f Hz, expected %.2f Hz",
+           f.frequency, side.frequency);
+    report(near(f.peak, side.peak, kLevelTolerance) && near(rms, side.peak / std::sqrt(2.0), kLevelTolerance),
+           what + " level", "peak %.0f, RMS %.1f (expected %.0f, %.1f)", f.peak, rms, side.peak,
+           side.peak / std::sqrt(2.0));
+    if (!exact && judgeLoss)
+        report(f.periodBreaks == 0, what + " nothing lost",
+               "%.0f period breaks (worst difference %.0f) once the gaps are taken out",
+               double(f.periodBreaks), f.worstPeriodDiff);
+}
+
+double rmsOf(const Recording& r, size_t begin, size_t end) {
+    double sum = 0;
+    for (size_t n = begin; n < end && n < r.frames(); ++n)
+        sum += double(r.left[n]) * r.left[n] + double(r.right[n]) * r.right[n];
+    return end > begin ? std::sqrt(sum / (2.0 * (end - begin))) : 0;
+}
+
+// Reverb (ps1/reverb.c), after the streams: a 0.5 s note with the Room preset and EON on, then
+// the same note with EON off. After the cut (at onset + 0.5 s) the first note leaves a tail that
+// decays: its RMS from 50 to 150 ms after the cut is audible and above that from 250 to 350 ms.
+// The second note leaves silence.
+void judgeReverb(const Recording& rec, const std::vector<Span>& spans) {
+    double early[2], late[2];
+    for (int i = 0; i < 2; ++i) {
+        const size_t cut = onsetOf(rec, spans[3 + i]) + 22050;
+        early[i] = rmsOf(rec, cut + 2205, cut + 6615);
+        late[i] = rmsOf(rec, cut + 11025, cut + 15435);
+    }
+    report(early[0] >= 50 && late[0] < early[0], "reverb tail with EON on",
+           "RMS %.1f at 50-150 ms after the cut, %.1f at 250-350 ms", early[0], late[0]);
+    report(early[1] <= 5, "no reverb tail with EON off", "RMS %.1f at 50-150 ms after the cut", early[1]);
+}
+
+int analyseCd(const Recording& rec, bool exact) {
+    std::vector<Span> spans = spu_wine::soundingSpans(rec, 300.0, 13230);
+    for (const Span& s : spans)
+        std::printf("      sounding %.3f s to %.3f s (%.3f s)\n", s.begin / kRate, s.end / kRate,
+                    s.length() / kRate);
+    // From the first stream's start to the second reverb note's start the program takes 7.6 s
+    // of emulated time (three times 1.5 s of stream, 0.5 s of silence and the drive's seek,
+    // then the first note's 1.5 s). A host that stalled for long splits a stream in two; its
+    // timeline then shows how slow it ran.
+    const double timeline = spans.size() >= 2 ? (spans.back().begin - spans.front().begin) / kRate : 0;
+    if (spans.size() != 5 && timeline > 7.6 / 0.95) {
+        std::printf("SKIP cd streams: %zu sounding spans over %.2f s where 7.6 s of emulated time made 5:"
+                    " the host stalled\n", spans.size(), timeline);
+        return 0;
+    }
+    report(spans.size() == 5, "cd streams", "%.0f sounding spans, expected the 3 streams and 2 notes",
+           double(spans.size()));
+    if (spans.size() != 5) return 1;
+    for (size_t i = 0; i < 3; ++i) {
+        const CdStream& stream = kCdStreams[i];
+        const Stitched st = stitch(rec, spans[i]);
+        const double heard = st.sound.frames() / kRate;
+        // The drive played 1.5 s of emulated time; over how long the recording heard it gives
+        // the emulation's speed. Below 95% (pcsxr keeps about 97% while it reads) the machine
+        // was too busy: the host stalls and then catches up in bursts that no ring absorbs, so
+        // gaps and losses say nothing about the plug-in then.
+        const double speed = 1.5 / (st.frames / kRate);
+        // A plug-in on the device's clock that loses data shortens the stream: only too slow a
+        // run goes unjudged there. On the host's clock a stream too fast is unjudged as well.
+        const bool judged = speed >= 0.95 && (!exact || speed <= 1.05);
+        if (!judged)
+            std::printf("SKIP %s duration, gaps and losses: the emulation ran at %.1f%% of real time\n",
+                        stream.name, 100 * speed);
+        const std::string left = std::string(stream.name) + " left", right = std::string(stream.name) + " right";
+        judgeCdSide(st.sound.left, left, stream.left, exact, judged);
+        judgeCdSide(st.sound.right, right, stream.right, exact, judged);
+        if (!judged) continue;
+        report(heard >= 1.3 && heard <= 1.65, std::string(stream.name) + " duration",
+               "%.3f s heard, expected 1.5 s (emulation at %.1f%% of real time)", heard, 100 * speed);
+        // The device-clocked plug-in drains the ring a little faster than the host fills it:
+        // its gaps are reported; the plug-in on the host's clock has none.
+        const std::string gapText = std::string(stream.name) + " gaps";
+        const double share = st.frames ? 100.0 * st.gapFrames / st.frames : 0;
+        const char* gapFormat = "%.0f, longest %.1f ms (at %.3f s), %.2f%% of the time";
+        if (exact)
+            report(st.gaps == 0, gapText, gapFormat, double(st.gaps), st.longest / kRate * 1000,
+                   st.longestAt / kRate, share);
+        else
+            std::printf(("      %s: " + std::string(gapFormat) + "\n").c_str(), gapText.c_str(),
+                        double(st.gaps), st.longest / kRate * 1000, st.longestAt / kRate, share);
+    }
+    if (exact) judgeReverb(rec, spans);
+    return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: %s RECORDING.raw [STOP_SECONDS]\n", argv[0]);
+    const bool cd = argc >= 3 && std::string(argv[1]) == "--cd";
+    const bool exact = cd && argc >= 4 && std::string(argv[2]) == "--exact";
+    const char* path = cd ? argv[exact ? 3 : 2] : argv[1];
+    if ((cd && argc != (exact ? 4 : 3)) || (!cd && argc != 2 && argc != 3)) {
+        std::fprintf(stderr, "usage: %s RECORDING.raw [STOP_SECONDS] | --cd [--exact] RECORDING.raw\n", argv[0]);
         return 2;
     }
     Recording rec;
-    if (!spu_wine::readRawStereo(argv[1], rec)) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+    if (!spu_wine::readRawStereo(path, rec)) {
+        std::fprintf(stderr, "cannot read %s\n", path);
         return 2;
     }
     std::printf("      recording: %zu frames (%.2f s)\n", rec.frames(), rec.frames() / kRate);
+    if (cd) return analyseCd(rec, exact);
     // Notes are 0.75 s apart; a gap under 0.5 s inside a note is a dropout, not a new note, and
     // the continuity check finds it.
     std::vector<Span> spans = spu_wine::soundingSpans(rec, 300.0, 22050);

@@ -85,3 +85,19 @@ int waitSamples(uint32_t samples) {
     }
     return 1;
 }
+
+int waitFor(int (*done)(void), uint32_t limitTicks) {
+    uint32_t elapsed = 0;
+    uint16_t last = timerNow();
+    while (!done()) {
+        const uint16_t now = timerNow();
+        elapsed += (uint16_t)(now - last);
+        last = now;
+        if (elapsed > limitTicks) return 0;
+    }
+    return 1;
+}
+
+// Waiting in emulated time: the host's CD drive and a chip on the host's clock run on it.
+static int never(void) { return 0; }
+void waitMs(uint32_t ms) { waitFor(never, ms * TICKS_PER_MS); }

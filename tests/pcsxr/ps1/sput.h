@@ -27,6 +27,7 @@ void uploadByDma(uint32_t byteAddress, const uint16_t* words, int count);
 void readByDataPort(uint32_t byteAddress, uint16_t* words, int count);
 void readByDma(uint32_t byteAddress, uint16_t* words, int count);
 // Compares and prints "SPUT: <what> ok N words" or the first mismatch.
+void startDma(void* words, int count, uint32_t direction);  // at the transfer address set
 int reportReadback(const char* what, const uint16_t* got, const uint16_t* want, int count);
 
 // Which chip the plug-in plays (spu_clock.c): 1 when it copies SPUCNT bits 0-5 into SPUSTAT as
@@ -41,9 +42,21 @@ int waitSamples(uint32_t samples);  // 0 when the chip's clock stalled
 uint16_t clockLevel(void);
 void pollPause(void);  // spaces register polls (see spu_clock.c)
 uint16_t timerNow(void);
+#define TICKS_PER_MS 4234u  // root counter 2 (system clock / 8)
 
-// The played sequence (notes.c) and the save/load check (save_load.c).
+// The played sequence (notes.c), the save/load check (save_load.c), CD audio (cd_audio.c).
 void playSequence(void);
+void playCdAudio(void);
+// What only the hardware-faithful plug-in does (the script judges it only there): the
+// interrupt (irq.c), reverb (reverb.c), the console's recordings replayed (replay.c).
+void interruptScenario(void);
+void reverbScenario(void);
+void replayRecordings(void);
+int waitFor(int (*done)(void), uint32_t limitTicks);  // 0 when the limit passed first
+void waitMs(uint32_t ms);
+void irq_hook_install(uint32_t* buffer, uint32_t* stackTop);
+void irq_handler(void);
+void cpu_enable_interrupts(void);
 void saveWindow(void);
 
 // A voice's six written registers, in sub-register order 0x0..0xA.
