@@ -21,7 +21,7 @@ struct ExactCore::Impl {
     void renderChunk(int16_t* out, int32_t ticks);
 
     void writeRegister(uint32_t offset, uint16_t value);
-    uint16_t readRegister(uint32_t offset) const;
+    uint16_t readRegister(uint32_t offset);  // not const: the data port transfers
     void writeControl(uint16_t value);
     void writeKeyBits(uint32_t bits, bool on);
     // Every voice's current fetch addresses against the IRQ address, outside the tick.

@@ -1,7 +1,7 @@
 // The register map by the low 12 bits of the address: the 24 voices from C00h, the control
 // registers from D80h, reverb from DC0h, the current volumes from E00h. Every register reads
 // back what was last written unless the chip keeps a live value for it (ENVX, repeat, ENDX,
-// SPUSTAT, current volumes).
+// SPUSTAT, current volumes) or the read is a transfer (the data port).
 #include "exact_core_impl.h"
 #include "fixed_point.h"
 #include "open_readings.h"
@@ -151,8 +151,8 @@ void ExactCore::Impl::compareVoiceFetches() {
     }
 }
 
-uint16_t ExactCore::Impl::readRegister(uint32_t offset) const {
-    const ChipState& s = state;
+uint16_t ExactCore::Impl::readRegister(uint32_t offset) {
+    ChipState& s = state;
     if (offset >= kCurrentVolumes && offset < kCurrentVolumesEnd) {
         const VoiceState& v = s.voices[(offset - kCurrentVolumes) >> 2];
         const int32_t level = (offset & 2) == 0 ? v.volumeLeft.level : v.volumeRight.level;
@@ -173,6 +173,9 @@ uint16_t ExactCore::Impl::readRegister(uint32_t offset) const {
         case kEndxHigh: return static_cast<uint16_t>(s.endx >> 16);
         case kControl: return s.control;
         case kTransferAddress: return s.transfer.addressRegister;
+        // The data port reads sound RAM at the transfer address and moves it on, as a manual
+        // transfer does (the same word a DMA read would give).
+        case kDataPort: return s.transfer.read(s.soundRam, s.irq);
         case kStatus:
             return static_cast<uint16_t>((s.control & kStatusCopyBits) | (s.irq.flag << 6) |
                                          s.capture.halfBit());

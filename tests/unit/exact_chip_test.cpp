@@ -120,6 +120,7 @@ TEST(ExactChip, InterruptSources) {
         {"DMA write across", 0x100, [](Chip& c) { c.put(0xDA6, 0xFF); uint16_t w[6] = {}; c.core->writeBlock(w, 6); }, true},
         {"DMA read across", 0x100, [](Chip& c) { c.put(0xDA6, 0xFF); uint16_t w[6]; c.core->readBlock(w, 6); }, true},
         {"data port write", 0x100, [](Chip& c) { c.put(0xDA6, 0x100); c.put(0xDA8, 1); }, true},
+        {"data port register read", 0x100, [](Chip& c) { c.put(0xDA6, 0x100); c.get(0xDA8); }, true},
         {"data port read", 0x101, [](Chip& c) { c.put(0xDA6, 0x100); for (int i = 0; i < 4; ++i) c.core->readDataPort(); }, false},
         // A voice keyed on at unit 200h enters the next block (unit 202h) after 25 ticks (from
         // sample 3 to 28); its header fetch on tick 26 fires, none before.
