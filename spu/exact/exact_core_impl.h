@@ -3,6 +3,7 @@
 // stream the host feeds. exact_tick.cpp runs the ticks, exact_registers.cpp is the register map,
 // exact_core.cpp the public calls and the save image.
 #include "block_lookahead.h"
+#include "cd_input.h"
 #include "chip_state.h"
 #include "exact_core.h"
 
@@ -13,7 +14,7 @@ struct ExactCore::Impl {
     explicit Impl(int32_t xaBufferSizeKiB);
 
     ChipState state;
-    CdAudioStream cd;
+    CdInput cd;
     BlockLookahead lookahead;  // derived from the state, never saved
 
     // `ticks` ticks (at most kChunkTicks) of the whole chip; out[2t], out[2t + 1] the frame

@@ -361,7 +361,7 @@ void ExactCore::Impl::renderChunk(int16_t* out, int32_t ticks) {
     for (int32_t t = 0; t < ticks; ++t) {
         int16_t left = 0;
         int16_t right = 0;
-        cd.popFrame(left, right);
+        cd.pop(left, right);
         s.capture.write(s.soundRam, s.irq, left, right, static_cast<int16_t>(capture1[t]),
                         static_cast<int16_t>(capture3[t]));
         cdLeft[t] = 0;

@@ -17,7 +17,7 @@ constexpr uint16_t kEnabled = 0xC000;
 constexpr uint16_t kIrqOn = 0xC040;
 
 struct Chip {
-    std::unique_ptr<ExactCore> core = std::make_unique<ExactCore>(4);
+    std::unique_ptr<ExactCore> core = std::make_unique<ExactCore>(74);  // the smallest CD ring
     void put(uint32_t reg, uint16_t value) { core->writeRegister(reg, value); }
     uint16_t get(uint32_t reg) { return core->readRegister(reg); }
     // A block at 8-byte unit `unit`: header (shift 0, filter 0), flags, 14 bytes of `nibbles`.
@@ -158,6 +158,8 @@ TEST(ExactChip, InterruptNeedsTheChipEnabled) {
 // CD audio: captured raw at 000h/400h, mixed at the CD volumes, heard while the voices are
 // muted. CD volumes 4000h and 2000h: 1000 * 4000h >> 15 = 500 and -2000 * 2000h >> 15 = -500;
 // main volume 3FFFh is 7FFEh: 500 * 7FFEh >> 15 = 499 (floor of 499.97), -500 gives -500.
+// A lone block plays once 4 + 2205 ticks (its size and the CD input's margin) passed without
+// another: from tick 2208, whose capture slot is 2208 - 4 * 512 = 160.
 TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
     Chip chip;
     chip.put(kSpucnt, 0x8001);  // enabled, muted, CD audio on
@@ -168,6 +170,7 @@ TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
     chip.put(0xD82, 0x3FFF);
     const int16_t frames[8] = {1000, -2000, 1000, -2000, 1000, -2000, 1000, -2000};
     chip.core->feedCdDigitalAudio(frames, 4);
+    chip.core->runTicks(2208);
     int16_t out[2 * 6];
     chip.core->produceFrames(reinterpret_cast<uint8_t*>(out), 6);
     const auto* ram = reinterpret_cast<const int16_t*>(chip.core->soundRamBytes());
@@ -175,9 +178,31 @@ TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
         const bool fed = t < 4;  // then the ring is empty: silence
         EXPECT_EQ(out[2 * t], fed ? 499 : 0) << t;
         EXPECT_EQ(out[2 * t + 1], fed ? -500 : 0) << t;
-        EXPECT_EQ(ram[t], fed ? 1000 : 0) << t;               // CD left ring, slot t
-        EXPECT_EQ(ram[0x200 + t], fed ? -2000 : 0) << t;      // CD right ring at 400h
+        EXPECT_EQ(ram[160 + t], fed ? 1000 : 0) << t;          // CD left ring
+        EXPECT_EQ(ram[0x200 + 160 + t], fed ? -2000 : 0) << t;  // CD right ring at 400h
     }
+}
+
+// CD-DA sectors of 588 frames, one host tick apart per frame, the seventh 2000 ticks late. The
+// ring starts once it holds a sector and 2205 frames: the fifth sector (2940 frames) brings it
+// there, and each sector then finds 2352 frames held, more than the 2000 ticks of lateness: from
+// the first CD frame heard to the last one fed (12 * 588 = 7056 frames) no tick is silent.
+TEST(ExactChip, CdAudioLateSectorLeavesNoGap) {
+    Chip chip;
+    chip.put(kSpucnt, 0x8001);
+    chip.put(0xDB0, 0x4000);
+    chip.put(0xD80, 0x3FFF);
+    const std::vector<int16_t> sector(2 * 588, 1000);
+    std::vector<int16_t> out(2 * 2588);
+    int heard = 0, gaps = 0;
+    for (int k = 0; k < 12; ++k) {
+        chip.core->feedCdDigitalAudio(sector.data(), 588);
+        const int ticks = k == 5 ? 2588 : 588;
+        chip.core->produceFrames(reinterpret_cast<uint8_t*>(out.data()), ticks);
+        for (int t = 0; t < ticks; ++t) out[2 * t] != 0 ? ++heard : gaps += heard > 0 && heard < 7056;
+    }
+    EXPECT_EQ(heard, 12 * 588 - 2352 + 2000);  // 2352 still held at the end, less the late ticks
+    EXPECT_EQ(gaps, 0);
 }
 
 // A busy chip: every voice on, sweeps, modulation, noise, capture, a pending interrupt.
