@@ -248,13 +248,15 @@ double rmsOf(const Recording& r, size_t begin, size_t end) {
 }
 
 // Reverb (ps1/reverb.c), after the streams: a 0.5 s note with the Room preset and EON on, then
-// the same note with EON off. After the cut (at onset + 0.5 s) the first note leaves a tail that
-// decays: its RMS from 50 to 150 ms after the cut is audible and above that from 250 to 350 ms.
-// The second note leaves silence.
+// the same note with EON off. The second note has no tail: its span ends at its cut, and the
+// first is cut as long after its own onset (both last the same emulated time). After the cut the
+// first note leaves a tail that decays: its RMS from 50 to 150 ms after the cut is audible and
+// above that from 250 to 350 ms. The second note leaves silence.
 void judgeReverb(const Recording& rec, const std::vector<Span>& spans) {
+    const size_t length = spans[4].end - onsetOf(rec, spans[4]);
     double early[2], late[2];
     for (int i = 0; i < 2; ++i) {
-        const size_t cut = onsetOf(rec, spans[3 + i]) + 22050;
+        const size_t cut = onsetOf(rec, spans[3 + i]) + length;
         early[i] = rmsOf(rec, cut + 2205, cut + 6615);
         late[i] = rmsOf(rec, cut + 11025, cut + 15435);
     }
