@@ -42,13 +42,11 @@ struct Chip {
     // The Room preset, its 26C0h-byte work area at the top of sound RAM (mBASE FB28h), vLOUT and
     // vROUT 3000h, 1F801DACh 4 (the reverb runs only with it), SPUCNT `spucnt`.
     void room(uint16_t spucnt) {
-        static const uint16_t kRoom[32] = {
-            0x007D, 0x005B, 0x6D80, 0x54B8, 0xBED0, 0, 0, 0xBA80, 0x5800, 0x5300, 0x04D6, 0x0333, 0x03F0, 0x0227, 0x0374, 0x01EF,
-            0x0334, 0x01B5, 0, 0, 0, 0, 0, 0, 0, 0, 0x01B4, 0x0136, 0x00B8, 0x005C, 0x8000, 0x8000};
+        static const uint16_t kRoom[32] = {0x7D, 0x5B, 0x6D80, 0x54B8, 0xBED0, 0, 0, 0xBA80, 0x5800, 0x5300,
+            0x4D6, 0x333, 0x3F0, 0x227, 0x374, 0x1EF, 0x334, 0x1B5, 0, 0, 0, 0, 0, 0, 0, 0, 0x1B4, 0x136, 0xB8, 0x5C, 0x8000, 0x8000};
         for (uint32_t i = 0; i < 32; ++i) put(0xDC0 + 2 * i, kRoom[i]);
         put(0xDA2, 0xFB28);
-        put(0xD84, 0x3000);
-        put(0xD86, 0x3000);
+        for (uint32_t volume : {0xD84u, 0xD86u}) put(volume, 0x3000);
         put(0xDAC, 4);
         put(kSpucnt, spucnt);
     }
@@ -201,26 +199,15 @@ TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
     }
 }
 
-// Room reverb after a note, heard in the output once the source is cut (voice 4's volumes to 0
-// and key-off; the 800 CD frames run out): a tail that decays (the sum of |left| 50-150 ms after
-// the cut above that of 250-350 ms), or silence when nothing reaches the reverb.
+// Room reverb after 800 ticks of a source, cut then (voice 4's volumes to 0 and key-off; the
+// 800 CD frames run out): a tail that decays (the sum of |left| 50-150 ms after the cut above
+// that of 250-350 ms), or silence when nothing reaches the reverb.
 TEST(ExactChip, ReverbTailOnlyFromWhatFeedsIt) {
-    struct Case {
-        const char* what;
-        uint16_t spucnt;
-        uint16_t eon;
-        bool cd;
-        uint16_t transferControl;
-        bool tail;
-    };
+    struct Case { const char* what; uint16_t spucnt, eon, transferControl; bool cd, tail; };
     const Case cases[] = {
-        {"EON voice", 0xC080, 0x10, false, 4, true},
-        {"voice without EON", 0xC080, 0, false, 4, false},
-        {"CD with SPUCNT.2", 0xC085, 0, true, 4, true},
-        {"CD without SPUCNT.2", 0xC081, 0, true, 4, false},
-        {"SPUCNT.7 clear", 0xC000, 0x10, false, 4, false},
-        {"1F801DACh clear", 0xC080, 0x10, false, 0, false},
-    };
+        {"EON voice", 0xC080, 0x10, 4, false, true}, {"voice without EON", 0xC080, 0, 4, false, false},
+        {"CD with SPUCNT.2", 0xC085, 0, 4, true, true}, {"CD without SPUCNT.2", 0xC081, 0, 4, true, false},
+        {"SPUCNT.7 clear", 0xC000, 0x10, 4, false, false}, {"1F801DACh clear", 0xC080, 0x10, 0, false, false}};
     for (const Case& c : cases) {
         Chip chip;
         chip.room(c.spucnt);
@@ -228,23 +215,18 @@ TEST(ExactChip, ReverbTailOnlyFromWhatFeedsIt) {
         chip.put(0xD98, c.eon);
         for (uint32_t reg : {0xD80u, 0xD82u, 0xDB0u, 0xDB2u, 0xC40u, 0xC42u}) chip.put(reg, 0x3FFF);
         chip.block(0x200, 7, 0x44);
-        if (c.cd) {
-            const std::vector<int16_t> frames(2 * 800, 8000);
-            chip.core->feedCdDigitalAudio(frames.data(), 800);
-        } else {
-            chip.keyOn(4, 0x200);
-        }
+        const std::vector<int16_t> cd(2 * 800, 8000);
+        if (c.cd) chip.core->feedCdDigitalAudio(cd.data(), 800);
+        if (!c.cd) chip.keyOn(4, 0x200);
         chip.core->runTicks(800);
-        chip.put(0xC40, 0);
-        chip.put(0xC42, 0);
+        for (uint32_t reg : {0xC40u, 0xC42u}) chip.put(reg, 0);
         chip.put(0xD8C, 0x10);
         std::vector<int16_t> out(2 * 15435);
         chip.core->produceFrames(reinterpret_cast<uint8_t*>(out.data()), 15435);
-        int64_t early = 0;
-        int64_t late = 0;
+        int64_t early = 0, late = 0;
         for (int t = 2205; t < 6615; ++t) early += std::abs(out[2 * t]);
         for (int t = 11025; t < 15435; ++t) late += std::abs(out[2 * t]);
-        EXPECT_EQ(early > late, c.tail) << c.what << " " << early << " " << late;
+        EXPECT_EQ(early > late, c.tail) << c.what;
         EXPECT_TRUE(c.tail || early + late == 0) << c.what;
     }
 }
