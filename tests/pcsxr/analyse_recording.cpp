@@ -214,12 +214,10 @@ Stitched stitch(const Recording& r, Span s) {
     return out;
 }
 
-// A plug-in on the host's clock (exact) plays what the emulation made at the device's rate
-// through a queue whose resampling follows the host: every pitch moves with the emulation's speed
-// (pcsxr keeps about 97% while it reads, and varies), so there the tone is expected at that speed,
-// as measured from the stream's length, within 2% (the two figures agreed within 0.6% in the
-// runs seen); a stream whose speed is not judged gets no pitch check. Its output repeats no exact
-// period, so "nothing lost" is judged by the gaps there.
+// A plug-in on the host's clock (exact) plays through a queue whose resampling follows the host:
+// its pitches move with the emulation's speed, so they are judged at the speed the stream's length
+// gives, within 2% (observed: 0.6%), and not when that speed is not judged. Its output repeats
+// no exact period, so "nothing lost" is judged by the gaps there.
 void judgeCdSide(const std::vector<int16_t>& x, const std::string& what, const CdSide& side,
                  bool exact, bool judged, double speed) {
     // The first 0.1 s is skipped: a stream's first sound unit has only filter 0 and is coarse.
@@ -248,10 +246,9 @@ double rmsOf(const Recording& r, size_t begin, size_t end) {
 }
 
 // Reverb (ps1/reverb.c), after the streams: a 0.5 s note with the Room preset and EON on, then
-// the same note with EON off. The second note has no tail: its span ends at its cut, and the
-// first is cut as long after its own onset (both last the same emulated time). After the cut the
-// first note leaves a tail that decays: its RMS from 50 to 150 ms after the cut is audible and
-// above that from 250 to 350 ms. The second note leaves silence.
+// the same note with EON off, whose span ends at its cut (the first lasts as long). The first
+// leaves a decaying tail: its RMS 50-150 ms after the cut is audible and above that of 250-350 ms.
+// The second leaves silence.
 void judgeReverb(const Recording& rec, const std::vector<Span>& spans) {
     const size_t length = spans[4].end - onsetOf(rec, spans[4]);
     double early[2], late[2];
@@ -285,6 +282,7 @@ int analyseCd(const Recording& rec, bool exact) {
     if (spans.size() != 5) return 1;
     for (size_t i = 0; i < 3; ++i) {
         const CdStream& stream = kCdStreams[i];
+        const std::string name = stream.name;
         const Stitched st = stitch(rec, spans[i]);
         const double heard = st.sound.frames() / kRate;
         // The drive played 1.5 s of emulated time; over how long the recording heard it gives
@@ -298,15 +296,14 @@ int analyseCd(const Recording& rec, bool exact) {
         if (!judged)
             std::printf("SKIP %s duration, gaps, losses%s: the emulation ran at %.1f%% of real time\n",
                         stream.name, exact ? " and pitch" : "", 100 * speed);
-        const std::string name = stream.name;
         judgeCdSide(st.sound.left, name + " left", stream.left, exact, judged, speed);
         judgeCdSide(st.sound.right, name + " right", stream.right, exact, judged, speed);
         if (!judged) continue;
-        report(heard >= 1.3 && heard <= 1.65, std::string(stream.name) + " duration",
+        report(heard >= 1.3 && heard <= 1.65, name + " duration",
                "%.3f s heard, expected 1.5 s (emulation at %.1f%% of real time)", heard, 100 * speed);
         // The device-clocked plug-in drains the ring a little faster than the host fills it:
         // its gaps are reported; the plug-in on the host's clock has none.
-        const std::string gapText = std::string(stream.name) + " gaps";
+        const std::string gapText = name + " gaps";
         const double share = st.frames ? 100.0 * st.gapFrames / st.frames : 0;
         const char* gapFormat = "%.0f, longest %.1f ms (at %.3f s), %.2f%% of the time";
         if (exact)
