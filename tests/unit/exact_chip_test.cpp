@@ -178,8 +178,8 @@ TEST(ExactChip, InterruptNeedsTheChipEnabled) {
 // CD audio: captured raw at 000h/400h, mixed at the CD volumes, heard while the voices are
 // muted. CD volumes 4000h and 2000h: 1000 * 4000h >> 15 = 500 and -2000 * 2000h >> 15 = -500;
 // main volume 3FFFh is 7FFEh: 500 * 7FFEh >> 15 = 499 (floor of 499.97), -500 gives -500.
-// A lone block plays once 4 + 2205 ticks (its size and the CD input's margin) passed without
-// another: from tick 2208, whose capture slot is 2208 - 4 * 512 = 160.
+// The CD input starts playing 2205 ticks after its first frame came: at tick 2205, whose capture
+// slot is 2205 - 4 * 512 = 157.
 TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
     Chip chip;
     chip.put(kSpucnt, 0x8001);  // enabled, muted, CD audio on
@@ -190,7 +190,7 @@ TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
     chip.put(0xD82, 0x3FFF);
     const int16_t frames[8] = {1000, -2000, 1000, -2000, 1000, -2000, 1000, -2000};
     chip.core->feedCdDigitalAudio(frames, 4);
-    chip.core->runTicks(2208);
+    chip.core->runTicks(2205);
     int16_t out[2 * 6];
     chip.core->produceFrames(reinterpret_cast<uint8_t*>(out), 6);
     const auto* ram = reinterpret_cast<const int16_t*>(chip.core->soundRamBytes());
@@ -198,15 +198,14 @@ TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
         const bool fed = t < 4;  // then the ring is empty: silence
         EXPECT_EQ(out[2 * t], fed ? 499 : 0) << t;
         EXPECT_EQ(out[2 * t + 1], fed ? -500 : 0) << t;
-        EXPECT_EQ(ram[160 + t], fed ? 1000 : 0) << t;          // CD left ring
-        EXPECT_EQ(ram[0x200 + 160 + t], fed ? -2000 : 0) << t;  // CD right ring at 400h
+        EXPECT_EQ(ram[157 + t], fed ? 1000 : 0) << t;          // CD left ring
+        EXPECT_EQ(ram[0x200 + 157 + t], fed ? -2000 : 0) << t;  // CD right ring at 400h
     }
 }
 
-// CD-DA sectors of 588 frames, one host tick apart per frame, the seventh 2000 ticks late. The
-// ring starts once it holds a sector and 2205 frames: the fifth sector (2940 frames) brings it
-// there, and each sector then finds 2352 frames held, more than the 2000 ticks of lateness: from
-// the first CD frame heard to the last one fed (12 * 588 = 7056 frames) no tick is silent.
+// CD-DA sectors of 588 frames, one tick per frame, the seventh 2000 ticks late. The ring plays
+// from tick 2205, so each sector finds 2205 frames held, more than the 2000 ticks of lateness: from
+// the first frame heard to the last tick run (all but 2205 - 2000 of the 7056 frames) none is silent.
 TEST(ExactChip, CdAudioLateSectorLeavesNoGap) {
     Chip chip;
     chip.put(kSpucnt, 0x8001);
@@ -219,9 +218,9 @@ TEST(ExactChip, CdAudioLateSectorLeavesNoGap) {
         chip.core->feedCdDigitalAudio(sector.data(), 588);
         const int ticks = k == 5 ? 2588 : 588;
         chip.core->produceFrames(reinterpret_cast<uint8_t*>(out.data()), ticks);
-        for (int t = 0; t < ticks; ++t) out[2 * t] != 0 ? ++heard : gaps += heard > 0 && heard < 7056;
+        for (int t = 0; t < ticks; ++t) out[2 * t] != 0 ? ++heard : gaps += heard > 0;
     }
-    EXPECT_EQ(heard, 12 * 588 - 2352 + 2000);  // 2352 still held at the end, less the late ticks
+    EXPECT_EQ(heard, 12 * 588 - 2205 + 2000);
     EXPECT_EQ(gaps, 0);
 }
 
@@ -244,7 +243,7 @@ TEST(ExactChip, ReverbTailOnlyFromWhatFeedsIt) {
         const std::vector<int16_t> cd(2 * 800, 8000);
         if (c.cd) chip.core->feedCdDigitalAudio(cd.data(), 800);
         if (!c.cd) chip.keyOn(4, 0x200);
-        chip.core->runTicks(c.cd ? 3804 : 800);  // a lone CD block starts after 800 + 2205 ticks
+        chip.core->runTicks(c.cd ? 3005 : 800);  // CD audio starts 2205 ticks after it came
         for (uint32_t reg : {0xC40u, 0xC42u}) chip.put(reg, 0);
         chip.put(0xD8C, 0x10);
         std::vector<int16_t> out(2 * 15435);

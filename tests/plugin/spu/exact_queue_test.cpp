@@ -6,9 +6,8 @@
 // 1000 frames, so edge k of the output is the chip's tick 1000 k. When the pass that played it
 // ends, the queue holds the ticks made so far minus those played:
 //     fill = ticks - 1000 k - (frames played after the edge) * ratio,
-// and the ratio is within 5% of 1, a few frames over a pass. The chip's CD input holds back
-// what the passes before brought until a pass starts with 2205 frames held (cd_input.h): `lag`,
-// the ticks then made, is added to every edge's tick.
+// and the ratio is within 5% of 1, a few frames over a pass. The chip's CD input plays 2205 ticks
+// after the first frame came (cd_input.h): edge k is tick 1000 k + 2205.
 #include <algorithm>
 #include <cstdio>
 
@@ -31,14 +30,13 @@ protected:
         settle();
         constexpr uint32_t kPassFrames = 1024;  // an eighth of the 8 KiB buffer's 2048 frames
         std::vector<double> fills;
-        uint64_t ticks = 0, played = 0, lag = 0;
+        uint64_t ticks = 0, played = 0;
         double cycles = 0.0;
         int edges = 0;
         bool high = false;
         std::vector<int16_t> pcm;
         while (played < static_cast<uint64_t>(seconds) * 44100) {
             // The host: CD frames for the ticks its cycles complete, then the cycles.
-            if (lag == 0 && ticks >= 2205) lag = ticks;
             const uint64_t before = static_cast<uint64_t>(cycles);
             cycles += kPassFrames * 768.0 * speed;
             const uint64_t target = static_cast<uint64_t>(cycles) / 768;  // the ticks made so far
@@ -60,7 +58,7 @@ protected:
                 if (h == high) continue;
                 high = h;
                 ++edges;
-                const double fill = static_cast<double>(ticks - lag) - 1000.0 * edges -
+                const double fill = static_cast<double>(ticks) - 2205 - 1000.0 * edges -
                                     static_cast<double>(kPassFrames - i);
                 if (frame > 5 * 44100) fills.push_back(fill);
             }
