@@ -3,6 +3,7 @@
 // stream the host feeds. exact_tick.cpp runs the ticks, exact_registers.cpp is the register map,
 // exact_core.cpp the public calls and the save image.
 #include "block_lookahead.h"
+#include "cd_input.h"
 #include "chip_state.h"
 #include "exact_core.h"
 
@@ -13,7 +14,7 @@ struct ExactCore::Impl {
     explicit Impl(int32_t xaBufferSizeKiB);
 
     ChipState state;
-    CdAudioStream cd;
+    CdInput cd;
     BlockLookahead lookahead;  // derived from the state, never saved
 
     // `ticks` ticks (at most kChunkTicks) of the whole chip; out[2t], out[2t + 1] the frame
@@ -21,7 +22,7 @@ struct ExactCore::Impl {
     void renderChunk(int16_t* out, int32_t ticks);
 
     void writeRegister(uint32_t offset, uint16_t value);
-    uint16_t readRegister(uint32_t offset) const;
+    uint16_t readRegister(uint32_t offset);  // not const: the data port transfers
     void writeControl(uint16_t value);
     void writeKeyBits(uint32_t bits, bool on);
     // Every voice's current fetch addresses against the IRQ address, outside the tick.

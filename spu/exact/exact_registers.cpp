@@ -1,7 +1,8 @@
 // The register map by the low 12 bits of the address: the 24 voices from C00h, the control
-// registers from D80h, reverb from DC0h, the current volumes from E00h. Every register reads
-// back what was last written unless the chip keeps a live value for it (ENVX, repeat, ENDX,
-// SPUSTAT, current volumes).
+// registers from D80h, reverb from DC0h (the reverb unit holds those and vLOUT/vROUT/mBASE),
+// the current volumes from E00h. Every register reads back what was last written unless the
+// chip keeps a live value for it (ENVX, repeat, ENDX, SPUSTAT, current volumes) or the read is
+// a transfer (the data port).
 #include "exact_core_impl.h"
 #include "fixed_point.h"
 #include "open_readings.h"
@@ -64,6 +65,12 @@ void ExactCore::Impl::writeRegister(uint32_t offset, uint16_t value) {
     // An odd address (an 8-bit write) is ignored; nothing outside the map is stored.
     if ((offset & 1) != 0 || offset < 0xC00 || offset > kLastRegister) return;
     ChipState& s = state;
+    if (reverb::ReverbUnit::ownsRegister(offset)) {
+        // The reverb unit keeps these (decoded for its datapath) and reads them back: the
+        // register file holds no second copy to drift from it after a state load.
+        s.reverb.unit.writeRegister(offset, value);
+        return;
+    }
     s.reg(offset) = value;
     if (offset < kVoicesEnd) {
         VoiceState& v = s.voices[(offset - 0xC00) >> 4];
@@ -109,7 +116,7 @@ void ExactCore::Impl::writeRegister(uint32_t offset, uint16_t value) {
             break;
         case kCdVolumeLeft: s.cdVolumeLeft = static_cast<int16_t>(value); break;
         case kCdVolumeRight: s.cdVolumeRight = static_cast<int16_t>(value); break;
-        default: break;  // stored only: reverb registers, external volume, read-only ones
+        default: break;  // stored only: external volume, read-only ones
     }
 }
 
@@ -151,8 +158,8 @@ void ExactCore::Impl::compareVoiceFetches() {
     }
 }
 
-uint16_t ExactCore::Impl::readRegister(uint32_t offset) const {
-    const ChipState& s = state;
+uint16_t ExactCore::Impl::readRegister(uint32_t offset) {
+    ChipState& s = state;
     if (offset >= kCurrentVolumes && offset < kCurrentVolumesEnd) {
         const VoiceState& v = s.voices[(offset - kCurrentVolumes) >> 2];
         const int32_t level = (offset & 2) == 0 ? v.volumeLeft.level : v.volumeRight.level;
@@ -160,6 +167,7 @@ uint16_t ExactCore::Impl::readRegister(uint32_t offset) const {
     }
     if (offset < 0xC00 || offset > kLastRegister) return 0;
     offset &= ~1u;
+    if (reverb::ReverbUnit::ownsRegister(offset)) return s.reverb.unit.readRegister(offset);
     if (offset < kVoicesEnd) {
         const VoiceState& v = s.voices[(offset - 0xC00) >> 4];
         switch (offset & 0xF) {
@@ -173,6 +181,9 @@ uint16_t ExactCore::Impl::readRegister(uint32_t offset) const {
         case kEndxHigh: return static_cast<uint16_t>(s.endx >> 16);
         case kControl: return s.control;
         case kTransferAddress: return s.transfer.addressRegister;
+        // The data port reads sound RAM at the transfer address and moves it on, as a manual
+        // transfer does (the same word a DMA read would give).
+        case kDataPort: return s.transfer.read(s.soundRam, s.irq);
         case kStatus:
             return static_cast<uint16_t>((s.control & kStatusCopyBits) | (s.irq.flag << 6) |
                                          s.capture.halfBit());

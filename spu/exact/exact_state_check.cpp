@@ -49,4 +49,5 @@ void ExactCore::Impl::sanitizeAfterLoad() {
     s.capture.slot %= CaptureWriter::kSlots;
     s.cdVolumeLeft = static_cast<int16_t>(s.cdVolumeLeft);
     s.cdVolumeRight = static_cast<int16_t>(s.cdVolumeRight);
+    s.reverb.unit.afterStateLoad();  // offsets from its registers, positions inside their rings
 }

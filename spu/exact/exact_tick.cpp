@@ -361,7 +361,7 @@ void ExactCore::Impl::renderChunk(int16_t* out, int32_t ticks) {
     for (int32_t t = 0; t < ticks; ++t) {
         int16_t left = 0;
         int16_t right = 0;
-        cd.popFrame(left, right);
+        cd.pop(left, right);
         s.capture.write(s.soundRam, s.irq, left, right, static_cast<int16_t>(capture1[t]),
                         static_cast<int16_t>(capture3[t]));
         cdLeft[t] = 0;
@@ -379,19 +379,21 @@ void ExactCore::Impl::renderChunk(int16_t* out, int32_t ticks) {
     }
     int32_t wetLeft[kChunk];
     int32_t wetRight[kChunk];
-    reverbRender(s.reverb, s.soundRam, s.registers, s.irq, sums.reverbLeft, sums.reverbRight,
-                 wetLeft, wetRight, ticks);
+    const bool reverbRuns = !open_readings::kReverbNeedsTransferMode || s.capture.running != 0;
+    reverbRender(s.reverb, s.soundRam, s.control, reverbRuns, s.irq, sums.reverbLeft,
+                 sums.reverbRight, wetLeft, wetRight, ticks);
 
-    const int16_t reverbOutLeft = static_cast<int16_t>(s.reg(0xD84));
-    const int16_t reverbOutRight = static_cast<int16_t>(s.reg(0xD86));
     const bool voicesHeard = (s.control & (kEnableBit | kUnmuteBit)) == (kEnableBit | kUnmuteBit);
     for (int32_t t = 0; t < ticks; ++t) {
-        // Mute (SPUCNT bit 14 = 0) and disable silence the voices and reverb, never CD audio.
+        // Mute (SPUCNT bit 14 = 0) and disable silence the voices and the reverb's output, never
+        // CD audio. The reverb itself runs on (a reading: only the output is documented as
+        // muted), so its tail after an unmute is what it has become meanwhile.
         int32_t mixLeft = 0;
         int32_t mixRight = 0;
         if (voicesHeard) {
-            mixLeft = sums.left[t] + ((clamp16(wetLeft[t]) * reverbOutLeft) >> 15);
-            mixRight = sums.right[t] + ((clamp16(wetRight[t]) * reverbOutRight) >> 15);
+            // The wet signal comes already scaled by vLOUT/vROUT (the unit's last product).
+            mixLeft = sums.left[t] + wetLeft[t];
+            mixRight = sums.right[t] + wetRight[t];
         }
         if (open_readings::kMainVolumeScalesCd) {
             mixLeft += cdLeft[t];

@@ -71,4 +71,19 @@ constexpr bool kDisableZeroesEnvelopes = true;
 // A CPU write to ENVX sets the envelope level (whether it sticks during a note is unmeasured).
 constexpr bool kEnvxWritable = true;
 
+// The reverb's readings on rounding and offsets live beside its datapath (reverb_math.h,
+// reverb_registers.cpp); those that touch the rest of the chip are here.
+//
+// Which reverb work-area accesses the IRQ address can hit; the console behaviour is not known.
+// Every access counts while SPUCNT bit 7 is set, reads and writes alike, and none counts while
+// it is clear. The only hardware evidence is from the next console's sound chip, where reverb
+// reads fire only while effects are enabled; writes cannot happen without it.
+constexpr bool reverbAccessRaisesIrq(bool /*isWrite*/, bool writesEnabled) { return writesEnabled; }
+
+// The reverb runs only while 1F801DACh bits 3-2 are non-zero: the documentation says a program
+// must set that register or the reverb stays off, without saying which bits matter. The bits
+// are those that let the capture rings run (the console's sound library writes 0004h); with
+// them clear the unit neither ticks nor touches sound RAM, and its output is silence.
+constexpr bool kReverbNeedsTransferMode = true;
+
 }  // namespace open_readings

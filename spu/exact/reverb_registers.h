@@ -37,6 +37,10 @@ enum Access : uint32_t {
 
 class ReverbRegisters {
   public:
+    // The offsets of registers all 0 are not all 0 ([x - 2] lies 2 bytes before the address,
+    // at the area's end): derived here as after any write, so a fresh chip and one loaded from
+    // its image run the same.
+    ReverbRegisters() { rederive(); }
     // True for the offsets this class holds; the chip routes those writes and reads here.
     static bool owns(uint32_t offset12);
     // Stores the value; an mBASE write reports true (the caller resets the running address).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "open_readings.h"
 #include "reverb_math.h"
 
 namespace reverb {
@@ -9,12 +10,6 @@ namespace reverb {
 namespace {
 
 constexpr uint32_t kSampleAlign = 0x7FFFE;  // 16-bit samples inside 512 KiB
-
-// Which reverb accesses the IRQ address can hit. READING TAKEN (the console behaviour is not
-// known): every access counts while SPUCNT bit 7 is set, reads and writes alike, and none
-// counts while it is clear. The only hardware evidence is from the next console's sound chip,
-// where reverb reads fire only while effects are enabled; writes cannot happen without it.
-constexpr bool raisesIrq(bool /*isWrite*/, bool writesEnabled) { return writesEnabled; }
 
 // The IRQ address counts 8-byte units; a 16-bit access hits it anywhere in that unit.
 inline bool hitsIrqAddress(uint32_t byteAddress, uint32_t address8) {
@@ -82,7 +77,7 @@ int32_t ReverbUnit::runSide(uint32_t side, uint8_t* ram, int32_t decimated, bool
         uint32_t byteAddress = address + r.offset(static_cast<int>(side), a);
         if (byteAddress >= kSoundRamBytes) byteAddress -= areaBytes;
         byteAddress &= kSampleAlign;
-        if (probing && raisesIrq(isWrite, writesEnabled) &&
+        if (probing && open_readings::reverbAccessRaisesIrq(isWrite, writesEnabled) &&
             hitsIrqAddress(byteAddress, irq.address8)) {
             irq.hit = true;
         }

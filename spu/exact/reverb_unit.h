@@ -25,7 +25,7 @@ namespace reverb {
 
 // Lets the chip see whether a reverb access hit the IRQ address: set `armed` (IRQ enabled and
 // SPUCNT bit 15 set) and `address8` (1F801DA4h, 8-byte units) before the tick; `hit` turns true
-// when an access that counts (see raisesIrq in reverb_unit.cpp) touched that 8-byte unit. The
+// when an access that counts (open_readings::reverbAccessRaisesIrq) touched that 8-byte unit. The
 // unit never clears `hit`.
 struct IrqProbe {
     uint32_t address8 = 0;

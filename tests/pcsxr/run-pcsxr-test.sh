@@ -238,11 +238,9 @@ echo "--- what the program printed in run 1"
 grep 'SPUT:' "$log1" | sed 's/^ *\* *//'
 
 check "run 1: booted the test program" printed "$log1" "start"
-if [ "$exact" = yes ]; then
-    check "the program sees the console's chip" printed "$log1" "chip exact"
-else
-    check "the program sees spuTarn's chip" printed "$log1" "chip simple"
-fi
+chip=simple
+[ "$exact" = yes ] && chip=exact
+check "the program sees the $chip chip" printed "$log1" "chip $chip"
 check "dataport upload, DMA readback" printed "$log1" "dataport-upload dma-read ok 256 words"
 check "DMA upload, dataport readback" printed "$log1" "dma-upload dataport-read ok 256 words"
 # Key on of voice 0; voice 23 is the program's clock (notes.c), so its bits show in the high halves.
@@ -258,10 +256,9 @@ fi
 # off, has risen by 260 per sample: after k samples it reads (260 k) >> 8 and voice 0 reads
 # (0xEFFFF0 - 7744 k) >> 8.
 release_agrees() {
-    local line envx clock k
-    line=$(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "$log1") || return 1
-    envx=$((16#$(echo "$line" | awk '{print $5}' | cut -c3-)))
-    clock=$((16#$(echo "$line" | awk '{print $7}' | cut -c3-)))
+    local k
+    set -- $(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "$log1") && [ $# -eq 7 ] || return 1
+    local envx=$(($5)) clock=$(($7))
     for k in $(seq $(((256 * clock + 259) / 260)) $(((256 * (clock + 1) + 259) / 260 - 1))); do
         if [ $(((0xEFFFF0 - 7744 * k) >> 8)) -eq "$envx" ]; then
             echo "      A release: envelope $envx after $k samples, as (0xEFFFF0 - 7744 * $k) >> 8"
@@ -275,10 +272,9 @@ release_agrees() {
 # the clock voice (attack rate 60) reads 7 * (k / 16) after k ticks: the two must agree within
 # one of the clock's 16-tick steps.
 release_agrees_exact() {
-    local line envx clock k
-    line=$(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "$log1") || return 1
-    envx=$((16#$(echo "$line" | awk '{print $5}' | cut -c3-)))
-    clock=$((16#$(echo "$line" | awk '{print $7}' | cut -c3-)))
+    local k
+    set -- $(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "$log1") && [ $# -eq 7 ] || return 1
+    local envx=$(($5)) clock=$(($7))
     k=$(((0x3FFF - envx) / 16))
     echo "      A release: envelope $envx after $k ticks; clock $clock, 7 * ($k / 16) = $((7 * (k / 16)))"
     [ $(((0x3FFF - envx) % 16)) -eq 0 ] && [ $((7 * (k / 16) - clock)) -le 7 ] &&

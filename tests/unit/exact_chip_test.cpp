@@ -1,7 +1,8 @@
-// The exact chip through its public calls: the noise clock, pitch modulation, the three
-// sources of the interrupt, and save images.
+// The exact chip through its public calls: the noise clock, pitch modulation, the sources of
+// the interrupt, reverb, and save images.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -17,7 +18,7 @@ constexpr uint16_t kEnabled = 0xC000;
 constexpr uint16_t kIrqOn = 0xC040;
 
 struct Chip {
-    std::unique_ptr<ExactCore> core = std::make_unique<ExactCore>(4);
+    std::unique_ptr<ExactCore> core = std::make_unique<ExactCore>(74);  // the smallest CD ring
     void put(uint32_t reg, uint16_t value) { core->writeRegister(reg, value); }
     uint16_t get(uint32_t reg) { return core->readRegister(reg); }
     // A block at 8-byte unit `unit`: header (shift 0, filter 0), flags, 14 bytes of `nibbles`.
@@ -38,6 +39,17 @@ struct Chip {
         put(n < 16 ? 0xD88 : 0xD8A, static_cast<uint16_t>(1u << (n % 16)));
     }
     bool irqFlag() { return (get(kStatus) & 0x40) != 0; }
+    // The Room preset, its 26C0h-byte work area at the top of sound RAM (mBASE FB28h), vLOUT and
+    // vROUT 3000h, 1F801DACh 4 (the reverb runs only with it), SPUCNT `spucnt`.
+    void room(uint16_t spucnt) {
+        static const uint16_t kRoom[32] = {0x7D, 0x5B, 0x6D80, 0x54B8, 0xBED0, 0, 0, 0xBA80, 0x5800, 0x5300,
+            0x4D6, 0x333, 0x3F0, 0x227, 0x374, 0x1EF, 0x334, 0x1B5, 0, 0, 0, 0, 0, 0, 0, 0, 0x1B4, 0x136, 0xB8, 0x5C, 0x8000, 0x8000};
+        for (uint32_t i = 0; i < 32; ++i) put(0xDC0 + 2 * i, kRoom[i]);
+        put(0xDA2, 0xFB28);
+        for (uint32_t volume : {0xD84u, 0xD86u}) put(volume, 0x3000);
+        put(0xDAC, 4);
+        put(kSpucnt, spucnt);
+    }
 };
 
 TEST(ExactChip, NoiseClockPeriodFollowsShiftAndStep) {
@@ -120,6 +132,7 @@ TEST(ExactChip, InterruptSources) {
         {"DMA write across", 0x100, [](Chip& c) { c.put(0xDA6, 0xFF); uint16_t w[6] = {}; c.core->writeBlock(w, 6); }, true},
         {"DMA read across", 0x100, [](Chip& c) { c.put(0xDA6, 0xFF); uint16_t w[6]; c.core->readBlock(w, 6); }, true},
         {"data port write", 0x100, [](Chip& c) { c.put(0xDA6, 0x100); c.put(0xDA8, 1); }, true},
+        {"data port register read", 0x100, [](Chip& c) { c.put(0xDA6, 0x100); c.get(0xDA8); }, true},
         {"data port read", 0x101, [](Chip& c) { c.put(0xDA6, 0x100); for (int i = 0; i < 4; ++i) c.core->readDataPort(); }, false},
         // A voice keyed on at unit 200h enters the next block (unit 202h) after 25 ticks (from
         // sample 3 to 28); its header fetch on tick 26 fires, none before.
@@ -129,6 +142,14 @@ TEST(ExactChip, InterruptSources) {
         {"capture, 8 ticks", 0x102, [](Chip& c) { c.put(0xDAC, 4); c.core->runTicks(8); }, false},
         {"capture, 9 ticks", 0x102, [](Chip& c) { c.put(0xDAC, 4); c.core->runTicks(9); }, true},
         {"capture off", 0x102, [](Chip& c) { c.core->runTicks(600); }, false},
+        // Room from mBASE FB28h (byte 7D940h), one 22050 Hz step every two ticks, the address 2
+        // bytes on each step. Unit FB38h is 80h bytes in. The right side's all-pass 2 source,
+        // mRAPF2 - dAPF2 = (5Ch - 5Bh) * 8 = 8 bytes ahead, is the access that reaches it first:
+        // at step (80h - 8) / 2 = 60, tick 2 * 60 + 1 = 121, the 122nd (mLDIFF at offset 0 takes
+        // until step 64; every other offset is larger or wraps behind the address).
+        {"reverb, 121 ticks", 0xFB38, [](Chip& c) { c.room(kIrqOn | 0x80); c.core->runTicks(121); }, false},
+        {"reverb, 122 ticks", 0xFB38, [](Chip& c) { c.room(kIrqOn | 0x80); c.core->runTicks(122); }, true},
+        {"reverb, SPUCNT.7 clear", 0xFB38, [](Chip& c) { c.room(kIrqOn); c.core->runTicks(600); }, false},
     };
     for (const Case& c : cases) {
         Chip chip;
@@ -157,6 +178,8 @@ TEST(ExactChip, InterruptNeedsTheChipEnabled) {
 // CD audio: captured raw at 000h/400h, mixed at the CD volumes, heard while the voices are
 // muted. CD volumes 4000h and 2000h: 1000 * 4000h >> 15 = 500 and -2000 * 2000h >> 15 = -500;
 // main volume 3FFFh is 7FFEh: 500 * 7FFEh >> 15 = 499 (floor of 499.97), -500 gives -500.
+// The CD input starts playing 2205 ticks after its first frame came: at tick 2205, whose capture
+// slot is 2205 - 4 * 512 = 157.
 TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
     Chip chip;
     chip.put(kSpucnt, 0x8001);  // enabled, muted, CD audio on
@@ -167,6 +190,7 @@ TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
     chip.put(0xD82, 0x3FFF);
     const int16_t frames[8] = {1000, -2000, 1000, -2000, 1000, -2000, 1000, -2000};
     chip.core->feedCdDigitalAudio(frames, 4);
+    chip.core->runTicks(2205);
     int16_t out[2 * 6];
     chip.core->produceFrames(reinterpret_cast<uint8_t*>(out), 6);
     const auto* ram = reinterpret_cast<const int16_t*>(chip.core->soundRamBytes());
@@ -174,15 +198,70 @@ TEST(ExactChip, CdAudioCapturedRawAndMixedAtItsVolume) {
         const bool fed = t < 4;  // then the ring is empty: silence
         EXPECT_EQ(out[2 * t], fed ? 499 : 0) << t;
         EXPECT_EQ(out[2 * t + 1], fed ? -500 : 0) << t;
-        EXPECT_EQ(ram[t], fed ? 1000 : 0) << t;               // CD left ring, slot t
-        EXPECT_EQ(ram[0x200 + t], fed ? -2000 : 0) << t;      // CD right ring at 400h
+        EXPECT_EQ(ram[157 + t], fed ? 1000 : 0) << t;          // CD left ring
+        EXPECT_EQ(ram[0x200 + 157 + t], fed ? -2000 : 0) << t;  // CD right ring at 400h
     }
 }
 
-// A busy chip: every voice on, sweeps, modulation, noise, capture, a pending interrupt.
+// CD-DA sectors of 588 frames, one tick per frame, the seventh 2000 ticks late. The ring plays
+// from tick 2205, so each sector finds 2205 frames held, more than the 2000 ticks of lateness: from
+// the first frame heard to the last tick run (all but 2205 - 2000 of the 7056 frames) none is silent.
+TEST(ExactChip, CdAudioLateSectorLeavesNoGap) {
+    Chip chip;
+    chip.put(kSpucnt, 0x8001);
+    chip.put(0xDB0, 0x4000);
+    chip.put(0xD80, 0x3FFF);
+    const std::vector<int16_t> sector(2 * 588, 1000);
+    std::vector<int16_t> out(2 * 2588);
+    int heard = 0, gaps = 0;
+    for (int k = 0; k < 12; ++k) {
+        chip.core->feedCdDigitalAudio(sector.data(), 588);
+        const int ticks = k == 5 ? 2588 : 588;
+        chip.core->produceFrames(reinterpret_cast<uint8_t*>(out.data()), ticks);
+        for (int t = 0; t < ticks; ++t) out[2 * t] != 0 ? ++heard : gaps += heard > 0;
+    }
+    EXPECT_EQ(heard, 12 * 588 - 2205 + 2000);
+    EXPECT_EQ(gaps, 0);
+}
+
+// Room reverb after 800 ticks of a source, cut then (voice 4's volumes to 0 and key-off; the
+// 800 CD frames run out): a tail that decays (the sum of |left| 50-150 ms after the cut above
+// that of 250-350 ms), or silence when nothing reaches the reverb.
+TEST(ExactChip, ReverbTailOnlyFromWhatFeedsIt) {
+    struct Case { const char* what; uint16_t spucnt, eon, transferControl; bool cd, tail; };
+    const Case cases[] = {
+        {"EON voice", 0xC080, 0x10, 4, false, true}, {"voice without EON", 0xC080, 0, 4, false, false},
+        {"CD with SPUCNT.2", 0xC085, 0, 4, true, true}, {"CD without SPUCNT.2", 0xC081, 0, 4, true, false},
+        {"SPUCNT.7 clear", 0xC000, 0x10, 4, false, false}, {"1F801DACh clear", 0xC080, 0x10, 0, false, false}};
+    for (const Case& c : cases) {
+        Chip chip;
+        chip.room(c.spucnt);
+        chip.put(0xDAC, c.transferControl);
+        chip.put(0xD98, c.eon);
+        for (uint32_t reg : {0xD80u, 0xD82u, 0xDB0u, 0xDB2u, 0xC40u, 0xC42u}) chip.put(reg, 0x3FFF);
+        chip.block(0x200, 7, 0x44);
+        const std::vector<int16_t> cd(2 * 800, 8000);
+        if (c.cd) chip.core->feedCdDigitalAudio(cd.data(), 800);
+        if (!c.cd) chip.keyOn(4, 0x200);
+        chip.core->runTicks(c.cd ? 3005 : 800);  // CD audio starts 2205 ticks after it came
+        for (uint32_t reg : {0xC40u, 0xC42u}) chip.put(reg, 0);
+        chip.put(0xD8C, 0x10);
+        std::vector<int16_t> out(2 * 15435);
+        chip.core->produceFrames(reinterpret_cast<uint8_t*>(out.data()), 15435);
+        int64_t early = 0, late = 0;
+        for (int t = 2205; t < 6615; ++t) early += std::abs(out[2 * t]);
+        for (int t = 11025; t < 15435; ++t) late += std::abs(out[2 * t]);
+        EXPECT_EQ(early > late, c.tail) << c.what;
+        EXPECT_TRUE(c.tail || early + late == 0) << c.what;
+    }
+}
+
+// A busy chip: every voice on, sweeps, modulation, noise, capture, a pending interrupt, and
+// reverb mid-tail (Room, every voice in EON).
 void busy(Chip& chip) {
-    chip.put(kSpucnt, kIrqOn | 9 << 10);
-    chip.put(0xDAC, 4);
+    chip.room(kIrqOn | 0x80 | 9 << 10);
+    chip.put(0xD98, 0xFFFF);
+    chip.put(0xD9A, 0x00FF);
     chip.put(0xDA4, 0x7000);
     for (uint32_t u = 0x200; u < 0x260; u += 2) chip.block(u, u == 0x25E ? 3 : (u == 0x200 ? 4 : 0), static_cast<uint8_t>(u * 37));
     for (int n = 0; n < 24; ++n) {

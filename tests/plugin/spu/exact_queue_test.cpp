@@ -6,7 +6,8 @@
 // 1000 frames, so edge k of the output is the chip's tick 1000 k. When the pass that played it
 // ends, the queue holds the ticks made so far minus those played:
 //     fill = ticks - 1000 k - (frames played after the edge) * ratio,
-// and the ratio is within 5% of 1, a few frames over a pass.
+// and the ratio is within 5% of 1, a few frames over a pass. The chip's CD input plays 2205 ticks
+// after the first frame came (cd_input.h): edge k is tick 1000 k + 2205.
 #include <algorithm>
 #include <cstdio>
 
@@ -57,7 +58,7 @@ protected:
                 if (h == high) continue;
                 high = h;
                 ++edges;
-                const double fill = static_cast<double>(ticks) - 1000.0 * edges -
+                const double fill = static_cast<double>(ticks) - 2205 - 1000.0 * edges -
                                     static_cast<double>(kPassFrames - i);
                 if (frame > 5 * 44100) fills.push_back(fill);
             }
