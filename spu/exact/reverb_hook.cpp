@@ -23,7 +23,8 @@ void reverbRender(ReverbState& state, uint8_t* soundRam, uint16_t control, bool 
     probe.address8 = irq.address;
     reverb::ReverbUnit& unit = state.unit;
     for (int32_t t = 0; t < ticks; ++t) {
-        const reverb::StereoSample out = unit.tick(soundRam, inLeft[t], inRight[t], writesEnabled, probe);
+        const reverb::StereoSample out =
+            unit.tick(soundRam, inLeft[t], inRight[t], writesEnabled, probe);
         outLeft[t] = out.left;
         outRight[t] = out.right;
         if (probe.hit) {

@@ -27,7 +27,9 @@ constexpr uint16_t kRoom[32] = {
 // Reverb on as a game turns it on: the Room preset, every voice in EON, SPUCNT bit 7 and
 // 1F801DACh set (the IRQ stays off: armed, it slows the voices, not the reverb).
 void reverbOn(ExactCore& core) {
-    for (uint32_t i = 0; i < 32; ++i) core.writeRegister(bench::kHostBase + 0xDC0 + 2 * i, kRoom[i]);
+    for (uint32_t i = 0; i < 32; ++i) {
+        core.writeRegister(bench::kHostBase + 0xDC0 + 2 * i, kRoom[i]);
+    }
     core.writeRegister(bench::kHostBase + 0xDA2, (0x80000 - 0x26C0) / 8);
     core.writeRegister(bench::kHostBase + 0xD84, 0x3000);
     core.writeRegister(bench::kHostBase + 0xD86, 0x3000);
