@@ -93,8 +93,9 @@ run_script() {
 run_layer native native "" ""
 # LeakSanitizer leaves the threads' dynamic TLS out of its root set: its tracer (GCC 12's
 # runtime, glibc 2.36) reads a slot of the thread vector that glibc has not allocated for the
-# dlopen'ed plug-in and dies of SIGSEGV after two plug-in tests have passed. Nothing of ours lives in TLS
-# but a call-depth counter; glibc's own thread-local dlerror buffer is suppressed (lsan.supp).
+# dlopen'ed plug-in and dies of SIGSEGV after two plug-in tests have passed. Nothing of ours
+# lives in TLS but a call-depth counter; glibc's own thread-local dlerror buffer is suppressed
+# (lsan.supp).
 LSAN_OPTIONS="use_tls=0:suppressions=$PWD/tests/lsan.supp" run_layer asan native-asan "" ""
 # ThreadSanitizer: the sound plug-in, whose streaming thread races the host's threads, and the
 # platform it runs on.
