@@ -27,6 +27,10 @@ class ExactHostTest : public SpuPluginTest {
 protected:
     void SetUp() override {
         SpuPluginTest::SetUp();
+        restart();
+    }
+    void restart() {  // a fresh plug-in with the callback registered
+        spu.SPUshutdown();
         spu.SPUinit();
         interrupts = 0;
         spu.SPUregisterCallback(reinterpret_cast<uintptr_t>(&onInterrupt));
@@ -36,17 +40,17 @@ protected:
         write(0xDAA, 0x8000);  // writing 0 to bit 6 acknowledges
         write(0xDAA, 0x8040);  // chip and IRQ enabled
     }
-    std::vector<uint8_t> save() {
-        uint8_t header[16];  // a query touches the header only
-        spu.SPUfreeze(FreezeQuery, reinterpret_cast<FreezeRecord*>(header));
-        uint32_t size = 0;
-        std::memcpy(&size, header + 12, 4);
-        std::vector<uint8_t> record(size, 0xAA);
-        EXPECT_EQ(spu.SPUfreeze(FreezeSave, reinterpret_cast<FreezeRecord*>(record.data())), 1);
-        return record;
+    long freeze(uint32_t mode, std::vector<uint8_t>& record) {
+        return spu.SPUfreeze(mode, reinterpret_cast<FreezeRecord*>(record.data()));
     }
-    long load(std::vector<uint8_t>& record) {
-        return spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record.data()));
+    std::vector<uint8_t> save() {
+        std::vector<uint8_t> record(16);  // a query touches the header only
+        freeze(FreezeQuery, record);
+        uint32_t size = 0;
+        std::memcpy(&size, record.data() + 12, 4);
+        record.assign(size, 0xAA);
+        EXPECT_EQ(freeze(FreezeSave, record), 1);
+        return record;
     }
 };
 
@@ -84,12 +88,9 @@ const ClockCase kClockCases[] = {
 TEST_F(ExactHostTest, AsyncRunsTheTicksTheCyclesCompleteAndTheInterruptFiresInsideIt) {
     for (const ClockCase& c : kClockCases) {
         SCOPED_TRACE(c.name);
-        spu.SPUshutdown();
-        spu.SPUinit();
-        spu.SPUregisterCallback(reinterpret_cast<uintptr_t>(&onInterrupt));
+        restart();
         write(0xDAC, 0x0004);
         armIrq(0x90);
-        interrupts = 0;
         std::vector<int> rising;
         for (int call = 1; call <= c.risingCalls.back(); ++call) {
             const size_t i = static_cast<size_t>(call - 1);
@@ -167,7 +168,7 @@ TEST_F(ExactHostTest, SaveStateMidNoteContinuesBitForBitInAFreshPlugin) {
     const auto original = playOn();
     spu.SPUshutdown();
     spu.SPUinit();
-    ASSERT_EQ(load(state), 1);
+    ASSERT_EQ(freeze(FreezeLoad, state), 1);
     const auto restored = playOn();
     EXPECT_NE(std::count(original.first.begin(), original.first.end(), 0), 512) << "no note";
     EXPECT_EQ(restored.first, original.first);
@@ -178,30 +179,25 @@ TEST_F(ExactHostTest, RecordsNotItsOwnLoadNothing) {
     write(0xC00, 0x1111);
     auto own = save();
     const uint32_t size = static_cast<uint32_t>(own.size());
-    // Query with a 16-byte buffer: the header only.
-    std::vector<uint8_t> query(32, 0xAA);
-    EXPECT_EQ(spu.SPUfreeze(FreezeQuery, reinterpret_cast<FreezeRecord*>(query.data())), 1);
+    std::vector<uint8_t> query(32, 0xAA);  // a query fills the 16-byte header only
+    EXPECT_EQ(freeze(FreezeQuery, query), 1);
     EXPECT_EQ(std::memcmp(query.data(), own.data(), 7), 0);  // "TRELKX" and its NUL
     EXPECT_EQ(std::memcmp(query.data() + 8, own.data() + 8, 8), 0);  // version and size
     EXPECT_EQ(std::count(query.begin() + 16, query.end(), 0xAA), 16);
 
-    auto withU32 = [&](size_t at, uint32_t v) {
-        auto r = own;
-        std::memcpy(r.data() + at, &v, 4);
-        return r;
-    };
-    auto foreignTag = own;
-    std::memcpy(foreignTag.data(), "TRELK\0", 6);  // spuTarn's record
-    std::vector<std::vector<uint8_t>> refused = {foreignTag, withU32(8, 2), withU32(12, size - 4),
-                                                 withU32(12, 1000), withU32(12, size + 4)};
+    // spuTarn's tag "TRELK", version 2, sizes other than its own.
+    std::vector<std::vector<uint8_t>> refused(5, own);
+    refused[0][5] = 0;
+    const uint32_t patches[4][2] = {{8, 2}, {12, size - 4}, {12, 1000}, {12, size + 4}};
+    for (int i = 0; i < 4; ++i) std::memcpy(refused[i + 1].data() + patches[i][0], &patches[i][1], 4);
     write(0xC00, 0x2222);
     const auto before = save();
     for (auto& r : refused) {
         r.resize(size + 4, 0);
-        EXPECT_EQ(load(r), 0);
+        EXPECT_EQ(freeze(FreezeLoad, r), 0);
         EXPECT_EQ(save(), before);
     }
-    EXPECT_EQ(load(own), 1);
+    EXPECT_EQ(freeze(FreezeLoad, own), 1);
     EXPECT_EQ(read(0xC00), 0x1111);
 }
 
