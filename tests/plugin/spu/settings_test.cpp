@@ -100,26 +100,6 @@ TEST_F(SettingsTest, SoundBufferSizeHasAFloorAndOutOfRangeFallsBackToEight) {
     EXPECT_EQ(storedDword("SoundBufferSize", &type), 1u);
 }
 
-// Natively the key lives in the settings file, which keeps numbers as REG_DWORD and anything
-// else as text: a value of another type or length cannot be stored there, so that rule is
-// tested under Wine (tests/win32/spu/registry_test.cpp). What the file can hold: no value, or
-// text that is not a number.
-TEST_F(SettingsTest, ValueMissingOrNotANumberFallsBackToTheDefault) {
-    EXPECT_EQ(streamBytesWith(spu, nullptr, nullptr), kDefaultBufferBytes);  // new key
-    const RawValue sixteenAsText = {REG_SZ, {'1', '6', 'k', 0}};
-    EXPECT_EQ(streamBytesWith(spu, &sixteenAsText, nullptr), kDefaultBufferBytes);
-    // "HighResolutionMode" 1 lowers the floor to 2 KiB, but only as a number.
-    const RawValue two = dword(2);
-    const RawValue oneAsText = {REG_SZ, {'o', 'n', 'e', 0}};
-    EXPECT_EQ(streamBytesWith(spu, &two, &oneAsText), 8192u);
-    // Key present, value missing.
-    sim::registryReset();
-    sim::registrySetDword(kKey, "XABufferSize", 32);
-    spu.SPUinit();
-    spu.SPUopen();
-    EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes);
-}
-
 // On Linux the user edits the settings file, and the plug-in reads it at its next SPUinit. A
 // value that is not a plain number is text, a value of another type: the default.
 TEST_F(SettingsTest, HandEditedSettingsFileTakesEffectAtTheNextInit) {
@@ -159,17 +139,24 @@ std::string settingsFileInPlace() {
     return file;
 }
 
-// What the plug-in cannot use in the settings file gives that value's default and one line on
+// A missing value gives its default without a word, in a new key or beside other values. What
+// the plug-in cannot use in the settings file gives that value's default and one line on
 // standard error naming it and why; a byte-order mark, as some editors write, is no part of the
-// first name. Each case: the file's text, the streaming buffer then used, what the line says
-// (empty: no line at all).
-TEST_F(SettingsTest, UnusableTextInTheFileGivesTheDefaultAndOneLineSayingWhy) {
+// first name. The file keeps numbers as REG_DWORD and anything else as text, so values of other
+// types or lengths are tested under Wine (tests/win32/spu/registry_test.cpp). Each case: the
+// file's text, the streaming buffer then used, what the line says (empty: no line at all).
+TEST_F(SettingsTest, MissingOrUnusableValueGivesTheDefaultAndUnusableOnesOneLineSayingWhy) {
+    EXPECT_EQ(streamBytesWith(spu, nullptr, nullptr), kDefaultBufferBytes);  // new key
     const struct {
         const char* text;
         uint32_t bytes;
         const char* said;
     } cases[] = {
+        {"XABufferSize=32\n", 8192, ""},
         {"\xEF\xBB\xBFSoundBufferSize=16\n", 16384, ""},
+        {"SoundBufferSize=16k\n", 8192, "\"SoundBufferSize\" ignored: \"16k\" is not a whole"},
+        // "HighResolutionMode" 1 lowers the floor to 2 KiB, but only as a number.
+        {"SoundBufferSize=2\nHighResolutionMode=one\n", 8192, "\"HighResolutionMode\" ignored: \"one\""},
         {"SoundBufferSize=16 # comment\n", 8192, "\"SoundBufferSize\" ignored: \"16 # comment\""},
         {"SoundBufferSize=+16\n", 8192, "\"SoundBufferSize\" ignored: \"+16\" is not a whole"},
         {"SoundBufferSize=2000\n", 8192, "\"SoundBufferSize\" ignored: 2000 is outside 1..1024"},
