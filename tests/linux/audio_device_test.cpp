@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -97,10 +98,8 @@ struct LinuxPlugin {
 // false when there is none.
 bool useAudioServer() {
     const char* file = std::getenv("SPU_AUDIO_SERVER_FILE");
-    std::FILE* in = file != nullptr ? std::fopen(file, "r") : nullptr;
-    char address[256] = {};
-    if (in != nullptr && std::fscanf(in, "%255s", address) == 1) setenv("PULSE_SERVER", address, 1);
-    if (in != nullptr) std::fclose(in);
+    std::string address;
+    if (std::ifstream(file != nullptr ? file : "") >> address) setenv("PULSE_SERVER", address.c_str(), 1);
     return std::getenv("PULSE_SERVER") != nullptr;
 }
 
