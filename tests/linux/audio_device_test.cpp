@@ -99,7 +99,8 @@ struct LinuxPlugin {
 bool useAudioServer() {
     const char* file = std::getenv("SPU_AUDIO_SERVER_FILE");
     std::string address;
-    if (std::ifstream(file != nullptr ? file : "") >> address) setenv("PULSE_SERVER", address.c_str(), 1);
+    if (std::ifstream(file != nullptr ? file : "") >> address)
+        setenv("PULSE_SERVER", address.c_str(), 1);
     return std::getenv("PULSE_SERVER") != nullptr;
 }
 
@@ -184,7 +185,8 @@ TEST(AudioDeviceTest, CloseIsSilentAndKeepsTheDeviceForTheNextOpen) {
     EXPECT_EQ(peak(record(44100)), kExpectedHigh);
     const auto closing = std::chrono::steady_clock::now();
     spu.SPUclose();
-    const std::chrono::duration<double, std::milli> closed = std::chrono::steady_clock::now() - closing;
+    const std::chrono::duration<double, std::milli> closed =
+        std::chrono::steady_clock::now() - closing;
     std::FILE* list = popen("pactl list short sink-inputs | wc -l", "r");
     int inputs = -1;
     if (list != nullptr && std::fscanf(list, "%d", &inputs) == 1) pclose(list);

@@ -46,13 +46,16 @@ TEST(XaEncoder, SinesDecodeCloseInBothLayouts) {
     // then on 4 bits with the best filter keep within about 0.5% of full scale.
     const double kPi = 3.14159265358979323846;
     for (const bool stereo : {false, true}) {
-        std::vector<int16_t> in(stereo ? 2 * kXaStereoFramesPerSector : 2 * kXaMonoSamplesPerSector);
+        std::vector<int16_t> in(stereo ? 2 * kXaStereoFramesPerSector
+                                       : 2 * kXaMonoSamplesPerSector);
         for (size_t n = 0; n < in.size(); ++n) {
             const double t = 2 * kPi * static_cast<double>(stereo ? n / 2 : n);
-            in[n] = static_cast<int16_t>(std::lround(
-                !stereo ? 10000 * std::sin(t / 27) : n % 2 ? -8000 * std::cos(t / 90) : 12000 * std::sin(t / 60)));
+            in[n] = static_cast<int16_t>(std::lround(!stereo ? 10000 * std::sin(t / 27)
+                                                     : n % 2 ? -8000 * std::cos(t / 90)
+                                                             : 12000 * std::sin(t / 60)));
         }
-        const std::vector<uint8_t> data = encodeXaAudio(in.data(), stereo ? in.size() / 2 : in.size(), stereo);
+        const std::vector<uint8_t> data =
+            encodeXaAudio(in.data(), stereo ? in.size() / 2 : in.size(), stereo);
         ASSERT_EQ(data.size(), (stereo ? 1 : 2) * kXaSectorAudioBytes);
         const std::vector<int16_t> out = decode(data, stereo);
         const size_t from = stereo ? 56 : 28;

@@ -73,7 +73,8 @@ TEST_F(ExactHostTest, AsyncRunsTheTicksTheCyclesCompleteAndTheInterruptFiresInsi
         std::istringstream row(line);
         std::vector<uint32_t> cycles;
         std::vector<int> expected, rising;
-        for (std::string w; row >> w && w != "|";) cycles.push_back(static_cast<uint32_t>(std::stoul(w)));
+        for (std::string w; row >> w && w != "|";)
+            cycles.push_back(static_cast<uint32_t>(std::stoul(w)));
         for (std::string w; row >> w && w != "|";) expected.push_back(std::stoi(w));
         restart();
         write(0xDAC, 0x0004);
@@ -123,7 +124,10 @@ TEST_F(ExactHostTest, TransfersRaiseTheInterruptOncePerCrossingInsideTheCall) {
     step(true, 1, "DMA read across it", [&] { spu.downloadWords(0xFF8, words.data(), 16); });
     step(true, 0, "DMA write short of it", [&] { spu.uploadWords(0xFF8, words.data(), 4); });
     step(false, 1, "data-port word into it", [&] { spu.SPUwriteDMA(0x5555); });
-    step(true, 1, "data-port read of it", [&] { write(0xDA6, 0x200); spu.SPUreadDMA(); });
+    step(true, 1, "data-port read of it", [&] {
+        write(0xDA6, 0x200);
+        spu.SPUreadDMA();
+    });
 }
 
 TEST_F(ExactHostTest, SaveStateMidNoteContinuesBitForBitInAFreshPlugin) {
@@ -173,7 +177,8 @@ TEST_F(ExactHostTest, RecordsNotItsOwnLoadNothing) {
     std::vector<std::vector<uint8_t>> refused(5, own);
     refused[0][5] = 0;
     const uint32_t patches[4][2] = {{8, 2}, {12, size - 4}, {12, 1000}, {12, size + 4}};
-    for (int i = 0; i < 4; ++i) std::memcpy(refused[i + 1].data() + patches[i][0], &patches[i][1], 4);
+    for (int i = 0; i < 4; ++i)
+        std::memcpy(refused[i + 1].data() + patches[i][0], &patches[i][1], 4);
     write(0xC00, 0x2222);
     const auto before = save();
     for (auto& r : refused) {

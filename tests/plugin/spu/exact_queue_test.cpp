@@ -39,16 +39,19 @@ protected:
             const uint64_t before = cycles;
             cycles = static_cast<uint64_t>((played + kPassFrames) * 768.0 * speed);
             pcm.clear();
-            for (; ticks < cycles / 768; ++ticks) pcm.insert(pcm.end(), 2, (ticks / 1000) % 2 ? 8000 : 0);
+            for (; ticks < cycles / 768; ++ticks)
+                pcm.insert(pcm.end(), 2, (ticks / 1000) % 2 ? 8000 : 0);
             spu.SPUplayCDDAchannel(pcm.data(), static_cast<int32_t>(pcm.size() * 2));
             spu.SPUasync(static_cast<uint32_t>(cycles - before));
             advanceAndSettle(kPassFrames * 4);  // the device plays one pass
             const auto b = sim::dsoundStreamBufferContents();
             for (uint32_t i = 0; i < kPassFrames; ++i) {
-                const bool h = std::abs(sampleAt(b, static_cast<uint32_t>((played + i) % 2048) * 4)) > 1000;
+                const bool h =
+                    std::abs(sampleAt(b, static_cast<uint32_t>((played + i) % 2048) * 4)) > 1000;
                 if (h == high) continue;
                 high = h;
-                const double fill = static_cast<double>(ticks) - 1000.0 * ++edges - (kPassFrames - i);
+                const double fill =
+                    static_cast<double>(ticks) - 1000.0 * ++edges - (kPassFrames - i);
                 if (played + i > 5 * 44100) fills.push_back(fill);
             }
         }

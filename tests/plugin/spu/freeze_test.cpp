@@ -166,7 +166,8 @@ TEST_F(FreezeTest, RecordShorterThanItsOwnSizeFieldSaysLoadsNothing) {
                                                   {0, 1},    {558640, 1}, {558641, 1}};
     for (const auto& [size, result] : cases) {
         const size_t bytes = size == 0 || size > kRecordSize ? kRecordSize : size;
-        void* memory = mmap(nullptr, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* memory =
+            mmap(nullptr, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         ASSERT_NE(memory, MAP_FAILED);
         mprotect(static_cast<uint8_t*>(memory) + span, page, PROT_NONE);
         uint8_t* record = static_cast<uint8_t*>(memory) + span - bytes;
@@ -174,7 +175,8 @@ TEST_F(FreezeTest, RecordShorterThanItsOwnSizeFieldSaysLoadsNothing) {
         std::memcpy(record + 12, &size, 4);
         if (bytes == kRecordSize) std::memset(record + kCdSampleCountAt, 0, 4);  // no replay
         write(0xC04, 0x0123);
-        EXPECT_EQ(spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record)), result) << size;
+        EXPECT_EQ(spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record)), result)
+            << size;
         // Loaded: the pitch entry of the record's shadow (0x5A5A); refused: still 0x0123.
         EXPECT_EQ(read(0xC04), result == 1 ? 0x5A5A : 0x0123) << size;
         munmap(memory, span + page);

@@ -156,7 +156,8 @@ TEST_F(SettingsTest, MissingOrUnusableValueGivesTheDefaultAndUnusableOnesOneLine
         {"\xEF\xBB\xBFSoundBufferSize=16\n", 16384, ""},
         {"SoundBufferSize=16k\n", 8192, "\"SoundBufferSize\" ignored: \"16k\" is not a whole"},
         // "HighResolutionMode" 1 lowers the floor to 2 KiB, but only as a number.
-        {"SoundBufferSize=2\nHighResolutionMode=one\n", 8192, "\"HighResolutionMode\" ignored: \"one\""},
+        {"SoundBufferSize=2\nHighResolutionMode=one\n", 8192,
+         "\"HighResolutionMode\" ignored: \"one\""},
         {"SoundBufferSize=16 # comment\n", 8192, "\"SoundBufferSize\" ignored: \"16 # comment\""},
         {"SoundBufferSize=+16\n", 8192, "\"SoundBufferSize\" ignored: \"+16\" is not a whole"},
         {"SoundBufferSize=2000\n", 8192, "\"SoundBufferSize\" ignored: 2000 is outside 1..1024"},
@@ -167,9 +168,11 @@ TEST_F(SettingsTest, MissingOrUnusableValueGivesTheDefaultAndUnusableOnesOneLine
         sim::registryReset();
         std::ofstream(settingsFileInPlace(), std::ios::trunc) << c.text;
         uint32_t bytes = 0;
-        const std::string said = stderrOf([&] { bytes = streamBytesWith(spu, nullptr, nullptr, false); });
+        const std::string said =
+            stderrOf([&] { bytes = streamBytesWith(spu, nullptr, nullptr, false); });
         EXPECT_EQ(bytes, c.bytes) << c.text;
-        EXPECT_TRUE(c.said[0] == '\0' ? said.empty() : said.find(c.said) != std::string::npos) << said;
+        EXPECT_TRUE(c.said[0] == '\0' ? said.empty() : said.find(c.said) != std::string::npos)
+            << said;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.said[0] == '\0' ? 0 : 1) << said;
     }
 }

@@ -184,14 +184,17 @@ TEST_F(ThreadTest, CloseFromASignalHandlerInsideALockedCallReturns) {
 // library mapped, since the host unloads it next. The library is a copy of its own, so that the
 // test can unload it as a host would.
 TEST_F(ThreadTest, CloseThatGivesUpSilencesAndAfterwardsOpenOrUnloadAreSafe) {
-    const auto copy = std::filesystem::temp_directory_path() / ("spuTarn-" + std::to_string(getpid()) + ".so");
-    std::filesystem::copy_file(SPU_PLUGIN_PATH, copy, std::filesystem::copy_options::overwrite_existing);
+    const auto copy =
+        std::filesystem::temp_directory_path() / ("spuTarn-" + std::to_string(getpid()) + ".so");
+    std::filesystem::copy_file(SPU_PLUGIN_PATH, copy,
+                               std::filesystem::copy_options::overwrite_existing);
     SpuPlugin held = SpuPlugin::load(copy.c_str());
     const auto closeInsideAHeldPass = [&] {
         ASSERT_TRUE(sim::dsoundWaitForPasses(2));
         sim::dsoundHoldPasses(true);
-        ASSERT_TRUE(sim::dsoundWaitForPasses(1));  // the next pass now stands still
-        held.SPUclose();  // gives up after its wait
+        // The next pass now stands still, and SPUclose gives up after its wait.
+        ASSERT_TRUE(sim::dsoundWaitForPasses(1));
+        held.SPUclose();
     };
     held.SPUinit();
     held.SPUopen();
@@ -202,7 +205,8 @@ TEST_F(ThreadTest, CloseThatGivesUpSilencesAndAfterwardsOpenOrUnloadAreSafe) {
 
     sim::dsoundHoldPasses(false);
     held.SPUopen();
-    ASSERT_EQ(sim::threadsCreated().size(), 2u) << "the open after the close that gave up did nothing";
+    ASSERT_EQ(sim::threadsCreated().size(), 2u)
+        << "the open after the close that gave up did nothing";
     EXPECT_TRUE(sim::threadsCreated()[0].finished);
     EXPECT_TRUE(sim::dsoundStats().streamPlaying);
     EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);  // the old pair released, a new pair made

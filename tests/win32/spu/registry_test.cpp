@@ -116,12 +116,19 @@ TEST_F(SpuRegistry, OnlyAFourByteDwordIsTakenAndAnythingElseIsReported) {
     ASSERT_EQ(spu->SPUinit(), 0);
     ASSERT_EQ(spu->SPUshutdown(), 0);
     const BYTE sixteen[8] = {16}, text[3] = {'1', '6', 0};
-    const std::tuple<DWORD, DWORD, bool> cases[] = {  // type, length, ignored
-        {REG_DWORD, 4, false}, {REG_BINARY, 4, true}, {REG_DWORD, 2, true}, {REG_DWORD, 8, true},
-        {REG_SZ, 3, true}};
+    // Type, length, ignored.
+    const std::tuple<DWORD, DWORD, bool> cases[] = {{REG_DWORD, 4, false},
+                                                    {REG_BINARY, 4, true},
+                                                    {REG_DWORD, 2, true},
+                                                    {REG_DWORD, 8, true},
+                                                    {REG_SZ, 3, true}};
     for (const auto& [type, size, ignored] : cases) {
-        ASSERT_TRUE(writeSettingsValue("SoundBufferSize", type, type == REG_SZ ? text : sixteen, size));
-        const std::string said = standardErrorOf([this] { spu->SPUinit(), spu->SPUshutdown(); });
+        ASSERT_TRUE(
+            writeSettingsValue("SoundBufferSize", type, type == REG_SZ ? text : sixteen, size));
+        const std::string said = standardErrorOf([this] {
+            spu->SPUinit();
+            spu->SPUshutdown();
+        });
         EXPECT_EQ(said.find("\"SoundBufferSize\" ignored") != std::string::npos, ignored)
             << "type " << type << ", " << size << " bytes: " << said;
     }
