@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -97,10 +98,9 @@ struct LinuxPlugin {
 // false when there is none.
 bool useAudioServer() {
     const char* file = std::getenv("SPU_AUDIO_SERVER_FILE");
-    std::FILE* in = file != nullptr ? std::fopen(file, "r") : nullptr;
-    char address[256] = {};
-    if (in != nullptr && std::fscanf(in, "%255s", address) == 1) setenv("PULSE_SERVER", address, 1);
-    if (in != nullptr) std::fclose(in);
+    std::string address;
+    if (std::ifstream(file != nullptr ? file : "") >> address)
+        setenv("PULSE_SERVER", address.c_str(), 1);
     return std::getenv("PULSE_SERVER") != nullptr;
 }
 
@@ -179,14 +179,14 @@ TEST(AudioDeviceTest, CloseIsSilentAndKeepsTheDeviceForTheNextOpen) {
     const auto peak = [](const std::vector<int16_t>& s) {
         return s.size() > 8820 ? *std::max_element(s.begin() + 8820, s.end()) : int16_t{-1};
     };
-    using Clock = std::chrono::steady_clock;
     spu.SPUinit();
     spu.startSquareWave();
     spu.SPUopen();
     EXPECT_EQ(peak(record(44100)), kExpectedHigh);
-    const Clock::time_point closing = Clock::now();
+    const auto closing = std::chrono::steady_clock::now();
     spu.SPUclose();
-    const Clock::duration closed = Clock::now() - closing;
+    const std::chrono::duration<double, std::milli> closed =
+        std::chrono::steady_clock::now() - closing;
     std::FILE* list = popen("pactl list short sink-inputs | wc -l", "r");
     int inputs = -1;
     if (list != nullptr && std::fscanf(list, "%d", &inputs) == 1) pclose(list);
@@ -196,8 +196,7 @@ TEST(AudioDeviceTest, CloseIsSilentAndKeepsTheDeviceForTheNextOpen) {
     EXPECT_EQ(peak(record(44100)), kExpectedHigh);
     spu.SPUclose();
     spu.SPUshutdown();
-    std::printf("measured: SPUclose %.1f ms\n",
-                std::chrono::duration<double, std::milli>(closed).count());
+    std::printf("measured: SPUclose %.1f ms\n", closed.count());
 }
 
 TEST(AudioDeviceTest, WithoutAnAudioServerThePluginStaysSilentAndTheHostRunsOn) {

@@ -5,7 +5,7 @@
 // the chip, only the host's calls do.
 #include <algorithm>
 #include <fstream>
-#include <functional>
+#include <sstream>
 #include <thread>
 
 #include "spu_test_support.h"
@@ -27,6 +27,10 @@ class ExactHostTest : public SpuPluginTest {
 protected:
     void SetUp() override {
         SpuPluginTest::SetUp();
+        restart();
+    }
+    void restart() {  // a fresh plug-in with the callback registered
+        spu.SPUshutdown();
         spu.SPUinit();
         interrupts = 0;
         spu.SPUregisterCallback(reinterpret_cast<uintptr_t>(&onInterrupt));
@@ -36,17 +40,17 @@ protected:
         write(0xDAA, 0x8000);  // writing 0 to bit 6 acknowledges
         write(0xDAA, 0x8040);  // chip and IRQ enabled
     }
-    std::vector<uint8_t> save() {
-        uint8_t header[16];  // a query touches the header only
-        spu.SPUfreeze(FreezeQuery, reinterpret_cast<FreezeRecord*>(header));
-        uint32_t size = 0;
-        std::memcpy(&size, header + 12, 4);
-        std::vector<uint8_t> record(size, 0xAA);
-        EXPECT_EQ(spu.SPUfreeze(FreezeSave, reinterpret_cast<FreezeRecord*>(record.data())), 1);
-        return record;
+    long freeze(uint32_t mode, std::vector<uint8_t>& record) {
+        return spu.SPUfreeze(mode, reinterpret_cast<FreezeRecord*>(record.data()));
     }
-    long load(std::vector<uint8_t>& record) {
-        return spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record.data()));
+    std::vector<uint8_t> save() {
+        std::vector<uint8_t> record(16);  // a query touches the header only
+        freeze(FreezeQuery, record);
+        uint32_t size = 0;
+        std::memcpy(&size, record.data() + 12, 4);
+        record.assign(size, 0xAA);
+        EXPECT_EQ(freeze(FreezeSave, record), 1);
+        return record;
     }
 };
 
@@ -58,44 +62,27 @@ TEST_F(ExactHostTest, ItsOwnNameAndSettingsFile) {
     EXPECT_FALSE(std::ifstream(sim::settingsFilePath()).good());
 }
 
-// The capture rings run while 1F801DACh bits 3-2 are set, one slot a tick from slot 0 at
-// SPUinit: tick t writes slot t - 1. IRQ address 0x90 is bytes 0x480..0x487, slots 64..67 of the
-// CD-right ring at 0x400, so the flag rises on ticks 65 to 68 when acknowledged after each. The
-// idle voices fetch at block 0, far from it.
-struct ClockCase {
-    const char* name;
-    std::vector<uint32_t> cycles;  // the calls, the last one repeated
-    std::vector<int> risingCalls;  // 1-based calls that raise the interrupt
-};
-const ClockCase kClockCases[] = {
-    {"one tick a call", {768}, {65, 66, 67, 68}},
-    // Tick T is made by the first call k with 767 k >= 768 T: T = 65 needs k >= 65.08, 66 needs
-    // 66.09, 67 needs 67.09, 68 needs 68.09.
-    {"a cycle short", {767}, {66, 67, 68, 69}},
-    // 1000 k >= 768 T: k >= 49.92, 50.69, 51.46, 52.22.
-    {"1000 cycles", {1000}, {50, 51, 52, 53}},
-    // 49919 cycles are 64 ticks and 767 over; 1 more makes tick 65. Then 1 cycle a call: every
-    // 768th call makes a tick, at calls 2 + 768, 2 + 2 * 768, 2 + 3 * 768.
-    {"carry completes a tick", {49919, 1}, {2, 770, 1538, 2306}},
-    // 10^7 cycles are 13020 ticks: one rise, the flag stays up until acknowledged.
-    {"one large call", {10000000}, {1}},
-};
-
+// The cases and their arithmetic are in data/exact_clock.txt.
 TEST_F(ExactHostTest, AsyncRunsTheTicksTheCyclesCompleteAndTheInterruptFiresInsideIt) {
-    for (const ClockCase& c : kClockCases) {
-        SCOPED_TRACE(c.name);
-        spu.SPUshutdown();
-        spu.SPUinit();
-        spu.SPUregisterCallback(reinterpret_cast<uintptr_t>(&onInterrupt));
+    std::ifstream in(PLUGIN_TEST_DATA "/exact_clock.txt");
+    int cases = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        SCOPED_TRACE(line);
+        ++cases;
+        std::istringstream row(line);
+        std::vector<uint32_t> cycles;
+        std::vector<int> expected, rising;
+        for (std::string w; row >> w && w != "|";)
+            cycles.push_back(static_cast<uint32_t>(std::stoul(w)));
+        for (std::string w; row >> w && w != "|";) expected.push_back(std::stoi(w));
+        restart();
         write(0xDAC, 0x0004);
         armIrq(0x90);
-        interrupts = 0;
-        std::vector<int> rising;
-        for (int call = 1; call <= c.risingCalls.back(); ++call) {
-            const size_t i = static_cast<size_t>(call - 1);
+        for (int call = 1; call <= expected.back(); ++call) {
             const int before = interrupts;
             flagSeenInCallback = false;
-            spu.SPUasync(c.cycles[i < c.cycles.size() ? i : c.cycles.size() - 1]);
+            spu.SPUasync(cycles[std::min(static_cast<size_t>(call), cycles.size()) - 1]);
             if (interrupts == before) continue;
             ASSERT_EQ(interrupts, before + 1) << "call " << call;
             EXPECT_EQ(callbackThread, std::this_thread::get_id());
@@ -103,15 +90,16 @@ TEST_F(ExactHostTest, AsyncRunsTheTicksTheCyclesCompleteAndTheInterruptFiresInsi
             rising.push_back(call);
             armIrq(0x90);
         }
-        EXPECT_EQ(rising, c.risingCalls);
+        EXPECT_EQ(rising, expected);
     }
+    EXPECT_EQ(cases, 5);
 }
 
 // A host that never calls SPUasync: the streaming pass runs the chip, and a rise it makes waits
 // for the host's next call (here a register read), since that thread never calls the host.
 TEST_F(ExactHostTest, RiseOnTheDevicesClockReachesTheHostAtItsNextCall) {
     write(0xDAC, 0x0004);
-    armIrq(0x90);  // ticks 65 to 68, as above
+    armIrq(0x90);  // ticks 65 to 68, as in data/exact_clock.txt
     spu.SPUopen();
     advanceAndSettle(100 * 4);
     EXPECT_EQ(interrupts, 0);
@@ -124,21 +112,22 @@ TEST_F(ExactHostTest, RiseOnTheDevicesClockReachesTheHostAtItsNextCall) {
 TEST_F(ExactHostTest, TransfersRaiseTheInterruptOncePerCrossingInsideTheCall) {
     armIrq(0x200);
     std::vector<uint16_t> words(16, 0x1234);
-    struct Step { const char* name; std::function<void()> transfer; bool acknowledgeFirst; int rises; };
-    const Step steps[] = {
-        {"DMA write across it", [&] { spu.uploadWords(0xFF8, words.data(), 16); }, false, 1},
-        {"again, unacknowledged", [&] { spu.uploadWords(0xFF8, words.data(), 16); }, false, 0},
-        {"DMA read across it", [&] { spu.downloadWords(0xFF8, words.data(), 16); }, true, 1},
-        {"DMA write short of it", [&] { spu.uploadWords(0xFF8, words.data(), 4); }, true, 0},
-        {"data-port word into it", [&] { spu.SPUwriteDMA(0x5555); }, false, 1},
-        {"data-port read of it", [&] { write(0xDA6, 0x200); spu.SPUreadDMA(); }, true, 1},
-    };
-    for (const Step& s : steps) {
-        if (s.acknowledgeFirst) armIrq(0x200);
+    // Each step: acknowledge first?, the transfer, the rises it makes.
+    const auto step = [&](bool acknowledge, int rises, const char* what, auto transfer) {
+        if (acknowledge) armIrq(0x200);
         const int before = interrupts;
-        s.transfer();
-        EXPECT_EQ(interrupts - before, s.rises) << s.name;
-    }
+        transfer();
+        EXPECT_EQ(interrupts - before, rises) << what;
+    };
+    step(false, 1, "DMA write across it", [&] { spu.uploadWords(0xFF8, words.data(), 16); });
+    step(false, 0, "again, unacknowledged", [&] { spu.uploadWords(0xFF8, words.data(), 16); });
+    step(true, 1, "DMA read across it", [&] { spu.downloadWords(0xFF8, words.data(), 16); });
+    step(true, 0, "DMA write short of it", [&] { spu.uploadWords(0xFF8, words.data(), 4); });
+    step(false, 1, "data-port word into it", [&] { spu.SPUwriteDMA(0x5555); });
+    step(true, 1, "data-port read of it", [&] {
+        write(0xDA6, 0x200);
+        spu.SPUreadDMA();
+    });
 }
 
 TEST_F(ExactHostTest, SaveStateMidNoteContinuesBitForBitInAFreshPlugin) {
@@ -167,7 +156,7 @@ TEST_F(ExactHostTest, SaveStateMidNoteContinuesBitForBitInAFreshPlugin) {
     const auto original = playOn();
     spu.SPUshutdown();
     spu.SPUinit();
-    ASSERT_EQ(load(state), 1);
+    ASSERT_EQ(freeze(FreezeLoad, state), 1);
     const auto restored = playOn();
     EXPECT_NE(std::count(original.first.begin(), original.first.end(), 0), 512) << "no note";
     EXPECT_EQ(restored.first, original.first);
@@ -178,30 +167,26 @@ TEST_F(ExactHostTest, RecordsNotItsOwnLoadNothing) {
     write(0xC00, 0x1111);
     auto own = save();
     const uint32_t size = static_cast<uint32_t>(own.size());
-    // Query with a 16-byte buffer: the header only.
-    std::vector<uint8_t> query(32, 0xAA);
-    EXPECT_EQ(spu.SPUfreeze(FreezeQuery, reinterpret_cast<FreezeRecord*>(query.data())), 1);
+    std::vector<uint8_t> query(32, 0xAA);  // a query fills the 16-byte header only
+    EXPECT_EQ(freeze(FreezeQuery, query), 1);
     EXPECT_EQ(std::memcmp(query.data(), own.data(), 7), 0);  // "TRELKX" and its NUL
     EXPECT_EQ(std::memcmp(query.data() + 8, own.data() + 8, 8), 0);  // version and size
     EXPECT_EQ(std::count(query.begin() + 16, query.end(), 0xAA), 16);
 
-    auto withU32 = [&](size_t at, uint32_t v) {
-        auto r = own;
-        std::memcpy(r.data() + at, &v, 4);
-        return r;
-    };
-    auto foreignTag = own;
-    std::memcpy(foreignTag.data(), "TRELK\0", 6);  // spuTarn's record
-    std::vector<std::vector<uint8_t>> refused = {foreignTag, withU32(8, 2), withU32(12, size - 4),
-                                                 withU32(12, 1000), withU32(12, size + 4)};
+    // spuTarn's tag "TRELK", version 2, sizes other than its own.
+    std::vector<std::vector<uint8_t>> refused(5, own);
+    refused[0][5] = 0;
+    const uint32_t patches[4][2] = {{8, 2}, {12, size - 4}, {12, 1000}, {12, size + 4}};
+    for (int i = 0; i < 4; ++i)
+        std::memcpy(refused[i + 1].data() + patches[i][0], &patches[i][1], 4);
     write(0xC00, 0x2222);
     const auto before = save();
     for (auto& r : refused) {
         r.resize(size + 4, 0);
-        EXPECT_EQ(load(r), 0);
+        EXPECT_EQ(freeze(FreezeLoad, r), 0);
         EXPECT_EQ(save(), before);
     }
-    EXPECT_EQ(load(own), 1);
+    EXPECT_EQ(freeze(FreezeLoad, own), 1);
     EXPECT_EQ(read(0xC00), 0x1111);
 }
 

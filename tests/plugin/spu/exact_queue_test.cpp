@@ -30,39 +30,32 @@ protected:
         settle();
         constexpr uint32_t kPassFrames = 1024;  // an eighth of the 8 KiB buffer's 2048 frames
         std::vector<double> fills;
-        uint64_t ticks = 0, played = 0;
-        double cycles = 0.0;
+        uint64_t ticks = 0, cycles = 0;
         int edges = 0;
         bool high = false;
         std::vector<int16_t> pcm;
-        while (played < static_cast<uint64_t>(seconds) * 44100) {
+        for (uint64_t played = 0; played < static_cast<uint64_t>(seconds) * 44100;
+             played += kPassFrames) {
             // The host: CD frames for the ticks its cycles complete, then the cycles.
-            const uint64_t before = static_cast<uint64_t>(cycles);
-            cycles += kPassFrames * 768.0 * speed;
-            const uint64_t target = static_cast<uint64_t>(cycles) / 768;  // the ticks made so far
+            const uint64_t before = cycles;
+            cycles = static_cast<uint64_t>((played + kPassFrames) * 768.0 * speed);
             pcm.clear();
-            for (uint64_t t = ticks; t < target; ++t) {
-                const int16_t v = (t / 1000) % 2 == 1 ? 8000 : 0;
-                pcm.push_back(v);
-                pcm.push_back(v);
-            }
+            for (; ticks < cycles / 768; ++ticks)
+                pcm.insert(pcm.end(), 2, (ticks / 1000) % 2 ? 8000 : 0);
             spu.SPUplayCDDAchannel(pcm.data(), static_cast<int32_t>(pcm.size() * 2));
-            spu.SPUasync(static_cast<uint32_t>(static_cast<uint64_t>(cycles) - before));
-            ticks = target;
-            // The device plays one pass.
-            advanceAndSettle(kPassFrames * 4);
+            spu.SPUasync(static_cast<uint32_t>(cycles - before));
+            advanceAndSettle(kPassFrames * 4);  // the device plays one pass
             const auto b = sim::dsoundStreamBufferContents();
             for (uint32_t i = 0; i < kPassFrames; ++i) {
-                const uint64_t frame = played + i;
-                const bool h = std::abs(sampleAt(b, static_cast<uint32_t>(frame % 2048) * 4)) > 1000;
+                const bool h =
+                    std::abs(sampleAt(b, static_cast<uint32_t>((played + i) % 2048) * 4)) > 1000;
                 if (h == high) continue;
                 high = h;
-                ++edges;
-                const double fill = static_cast<double>(ticks) - 2205 - 1000.0 * edges -
-                                    static_cast<double>(kPassFrames - i);
-                if (frame > 5 * 44100) fills.push_back(fill);
+                // 2205 ticks: the CD input's start delay (cd_input.h).
+                const double fill =
+                    static_cast<double>(ticks) - 2205 - 1000.0 * ++edges - (kPassFrames - i);
+                if (played + i > 5 * 44100) fills.push_back(fill);
             }
-            played += kPassFrames;
         }
         return fills;
     }
@@ -77,13 +70,10 @@ TEST_F(ExactQueueTest, FillHoldsAtTheTargetForAHostSlowOnTimeOrFast) {
         const auto fills = playHost(speed, 15);
         // 10 s at the host's speed: 441 edges on time; fewer means the queue ran dry or dropped.
         ASSERT_GT(fills.size(), static_cast<size_t>(speed * 10 * 44.1) - 5);
-        std::printf("[ figures ] host speed %.2f: fill %.0f..%.0f\n", speed,
-                    *std::min_element(fills.begin(), fills.end()),
-                    *std::max_element(fills.begin(), fills.end()));
-        for (double fill : fills) {
-            EXPECT_GT(fill, 2048 - 200);
-            EXPECT_LT(fill, 2048 + 200);
-        }
+        const auto [low, top] = std::minmax_element(fills.begin(), fills.end());
+        std::printf("[ figures ] host speed %.2f: fill %.0f..%.0f\n", speed, *low, *top);
+        EXPECT_GT(*low, 2048 - 200);
+        EXPECT_LT(*top, 2048 + 200);
         spu.SPUclose();
         spu.SPUshutdown();
     }

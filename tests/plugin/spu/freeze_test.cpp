@@ -162,26 +162,23 @@ TEST_F(FreezeTest, LoadIgnoresTheHeader) {
 TEST_F(FreezeTest, RecordShorterThanItsOwnSizeFieldSaysLoadsNothing) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const size_t span = (kRecordSize + page - 1) / page * page;
-    const struct {
-        uint32_t size;
-        int32_t result;
-    } cases[] = {{1000, 0}, {524816, 0}, {558632, 0}, {16, 0}, {0, 1}, {558640, 1}, {558641, 1}};
-    for (const auto& c : cases) {
-        const size_t bytes = c.size == 0 || c.size > kRecordSize ? kRecordSize : c.size;
-        void* memory = mmap(nullptr, span + page, PROT_READ | PROT_WRITE,
-                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    const std::pair<uint32_t, int32_t> cases[] = {{1000, 0}, {524816, 0}, {558632, 0}, {16, 0},
+                                                  {0, 1},    {558640, 1}, {558641, 1}};
+    for (const auto& [size, result] : cases) {
+        const size_t bytes = size == 0 || size > kRecordSize ? kRecordSize : size;
+        void* memory =
+            mmap(nullptr, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         ASSERT_NE(memory, MAP_FAILED);
-        auto* guard = static_cast<uint8_t*>(memory) + span;
-        mprotect(guard, page, PROT_NONE);
-        uint8_t* record = guard - bytes;
+        mprotect(static_cast<uint8_t*>(memory) + span, page, PROT_NONE);
+        uint8_t* record = static_cast<uint8_t*>(memory) + span - bytes;
         std::memset(record, 0x5A, bytes);
-        std::memcpy(record + 12, &c.size, 4);
+        std::memcpy(record + 12, &size, 4);
         if (bytes == kRecordSize) std::memset(record + kCdSampleCountAt, 0, 4);  // no replay
         write(0xC04, 0x0123);
-        EXPECT_EQ(spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record)), c.result)
-            << c.size;
+        EXPECT_EQ(spu.SPUfreeze(FreezeLoad, reinterpret_cast<FreezeRecord*>(record)), result)
+            << size;
         // Loaded: the pitch entry of the record's shadow (0x5A5A); refused: still 0x0123.
-        EXPECT_EQ(read(0xC04), c.result == 1 ? 0x5A5A : 0x0123) << c.size;
+        EXPECT_EQ(read(0xC04), result == 1 ? 0x5A5A : 0x0123) << size;
         munmap(memory, span + page);
     }
 }

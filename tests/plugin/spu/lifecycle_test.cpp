@@ -147,10 +147,8 @@ TEST_P(OpenFailureTest, ReleasesWhatItMadeAndRunsTheChipOnTheClock) {
     // rate 127); every pass shows it at 0xC0C.
     const uint16_t blocks[16] = {0x0600, 0, 0, 0, 0, 0, 0, 0, 0x0300, 0, 0, 0, 0, 0, 0, 0};
     spu.uploadWords(0x4000, blocks, 16);
-    write(0xC06, 0x4000 / 8);
-    write(0xC04, 0x1000);
-    write(0xC08, 0x000F);
-    write(0xC0A, 0x1FC0);
+    const uint16_t voice[] = {0x1000, 0x4000 / 8, 0x000F, 0x1FC0};  // pitch, start, ADSR
+    for (uint32_t r = 0; r < 4; ++r) write(0xC04 + 2 * r, voice[r]);
     write(0xD88, 0x0001);
     sim::dsoundFailOperation(GetParam(), DSERR_GENERIC);
     EXPECT_EQ(spu.SPUopen(), 0);
@@ -158,12 +156,8 @@ TEST_P(OpenFailureTest, ReleasesWhatItMadeAndRunsTheChipOnTheClock) {
     EXPECT_EQ(stats.directSoundObjectsAlive, 0);
     EXPECT_EQ(stats.buffersAlive, 0);
     EXPECT_EQ(stats.getCurrentPositionCalls, 0);  // silent: there is no cursor to ask
-    bool advanced = false;
-    for (int wait = 0; wait < 500 && !advanced; ++wait) {
-        advanced = read(0xC0C) != 0;
-        if (!advanced) Sleep(10);
-    }
-    EXPECT_TRUE(advanced) << "the envelope never moved";
+    for (int wait = 0; wait < 500 && read(0xC0C) == 0; ++wait) Sleep(10);
+    EXPECT_NE(read(0xC0C), 0) << "the envelope never moved";
 
     EXPECT_EQ(spu.SPUclose(), 0);
     EXPECT_TRUE(sim::threadsCreated().back().finished);

@@ -59,8 +59,10 @@ std::vector<uint8_t> dwordBytes(uint32_t v) {
 
 RawValue dword(uint32_t v) { return {REG_DWORD, dwordBytes(v)}; }
 
-uint32_t streamBytesWith(SpuPlugin& spu, const RawValue* size, const RawValue* highResolution) {
-    sim::registryReset();
+// `reset` false keeps the settings as they are (the settings file's, say).
+uint32_t streamBytesWith(SpuPlugin& spu, const RawValue* size, const RawValue* highResolution,
+                         bool reset = true) {
+    if (reset) sim::registryReset();
     if (size != nullptr) sim::registrySetValue(kKey, "SoundBufferSize", size->type, size->bytes);
     if (highResolution != nullptr) {
         sim::registrySetValue(kKey, "HighResolutionMode", highResolution->type,
@@ -98,26 +100,6 @@ TEST_F(SettingsTest, SoundBufferSizeHasAFloorAndOutOfRangeFallsBackToEight) {
     EXPECT_EQ(storedDword("SoundBufferSize", &type), 1u);
 }
 
-// Natively the key lives in the settings file, which keeps numbers as REG_DWORD and anything
-// else as text: a value of another type or length cannot be stored there, so that rule is
-// tested under Wine (tests/win32/spu/registry_test.cpp). What the file can hold: no value, or
-// text that is not a number.
-TEST_F(SettingsTest, ValueMissingOrNotANumberFallsBackToTheDefault) {
-    EXPECT_EQ(streamBytesWith(spu, nullptr, nullptr), kDefaultBufferBytes);  // new key
-    const RawValue sixteenAsText = {REG_SZ, {'1', '6', 'k', 0}};
-    EXPECT_EQ(streamBytesWith(spu, &sixteenAsText, nullptr), kDefaultBufferBytes);
-    // "HighResolutionMode" 1 lowers the floor to 2 KiB, but only as a number.
-    const RawValue two = dword(2);
-    const RawValue oneAsText = {REG_SZ, {'o', 'n', 'e', 0}};
-    EXPECT_EQ(streamBytesWith(spu, &two, &oneAsText), 8192u);
-    // Key present, value missing.
-    sim::registryReset();
-    sim::registrySetDword(kKey, "XABufferSize", 32);
-    spu.SPUinit();
-    spu.SPUopen();
-    EXPECT_EQ(sim::dsoundStats().streamBufferBytes, kDefaultBufferBytes);
-}
-
 // On Linux the user edits the settings file, and the plug-in reads it at its next SPUinit. A
 // value that is not a plain number is text, a value of another type: the default.
 TEST_F(SettingsTest, HandEditedSettingsFileTakesEffectAtTheNextInit) {
@@ -142,17 +124,40 @@ TEST_F(SettingsTest, HandEditedSettingsFileTakesEffectAtTheNextInit) {
     EXPECT_EQ(text, "SoundBufferSize=sixteen\n");
 }
 
-// What the plug-in cannot use in the settings file gives that value's default and one line on
+// Standard error while `call` runs.
+template <typename Call>
+std::string stderrOf(Call call) {
+    testing::internal::CaptureStderr();
+    call();
+    return testing::internal::GetCapturedStderr();
+}
+
+// The settings file's path, its directory made.
+std::string settingsFileInPlace() {
+    const std::string file = sim::settingsFilePath();
+    std::filesystem::create_directories(file.substr(0, file.rfind('/')));
+    return file;
+}
+
+// A missing value gives its default without a word, in a new key or beside other values. What
+// the plug-in cannot use in the settings file gives that value's default and one line on
 // standard error naming it and why; a byte-order mark, as some editors write, is no part of the
-// first name. Each case: the file's text, the streaming buffer then used, what the line says
-// (empty: no line at all).
-TEST_F(SettingsTest, UnusableTextInTheFileGivesTheDefaultAndOneLineSayingWhy) {
+// first name. The file keeps numbers as REG_DWORD and anything else as text, so values of other
+// types or lengths are tested under Wine (tests/win32/spu/registry_test.cpp). Each case: the
+// file's text, the streaming buffer then used, what the line says (empty: no line at all).
+TEST_F(SettingsTest, MissingOrUnusableValueGivesTheDefaultAndUnusableOnesOneLineSayingWhy) {
+    EXPECT_EQ(streamBytesWith(spu, nullptr, nullptr), kDefaultBufferBytes);  // new key
     const struct {
         const char* text;
         uint32_t bytes;
         const char* said;
     } cases[] = {
+        {"XABufferSize=32\n", 8192, ""},
         {"\xEF\xBB\xBFSoundBufferSize=16\n", 16384, ""},
+        {"SoundBufferSize=16k\n", 8192, "\"SoundBufferSize\" ignored: \"16k\" is not a whole"},
+        // "HighResolutionMode" 1 lowers the floor to 2 KiB, but only as a number.
+        {"SoundBufferSize=2\nHighResolutionMode=one\n", 8192,
+         "\"HighResolutionMode\" ignored: \"one\""},
         {"SoundBufferSize=16 # comment\n", 8192, "\"SoundBufferSize\" ignored: \"16 # comment\""},
         {"SoundBufferSize=+16\n", 8192, "\"SoundBufferSize\" ignored: \"+16\" is not a whole"},
         {"SoundBufferSize=2000\n", 8192, "\"SoundBufferSize\" ignored: 2000 is outside 1..1024"},
@@ -161,23 +166,14 @@ TEST_F(SettingsTest, UnusableTextInTheFileGivesTheDefaultAndOneLineSayingWhy) {
     };
     for (const auto& c : cases) {
         sim::registryReset();
-        const std::string file = sim::settingsFilePath();
-        std::filesystem::create_directories(file.substr(0, file.rfind('/')));
-        std::ofstream(file, std::ios::trunc) << c.text;
-        testing::internal::CaptureStderr();
-        spu.SPUinit();
-        spu.SPUopen();
-        const uint32_t bytes = sim::dsoundStats().streamBufferBytes;
-        spu.SPUclose();
-        spu.SPUshutdown();
-        const std::string said = testing::internal::GetCapturedStderr();
+        std::ofstream(settingsFileInPlace(), std::ios::trunc) << c.text;
+        uint32_t bytes = 0;
+        const std::string said =
+            stderrOf([&] { bytes = streamBytesWith(spu, nullptr, nullptr, false); });
         EXPECT_EQ(bytes, c.bytes) << c.text;
-        if (c.said[0] == '\0') {
-            EXPECT_EQ(said, "") << c.text;
-        } else {
-            EXPECT_NE(said.find(c.said), std::string::npos) << said;
-            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        }
+        EXPECT_TRUE(c.said[0] == '\0' ? said.empty() : said.find(c.said) != std::string::npos)
+            << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.said[0] == '\0' ? 0 : 1) << said;
     }
 }
 
@@ -186,22 +182,18 @@ TEST_F(SettingsTest, UnusableTextInTheFileGivesTheDefaultAndOneLineSayingWhy) {
 // the user's link stays. With no place to create the file, SPUconfigure does not name it as if
 // it were there.
 TEST_F(SettingsTest, FifoIsNotReadLinkIsKeptAndAFileNotMadeIsNotNamed) {
-    const std::string file = sim::settingsFilePath();
-    const std::string directory = file.substr(0, file.rfind('/'));
-    std::filesystem::create_directories(directory);
+    const std::string file = settingsFileInPlace();
     ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
-    testing::internal::CaptureStderr();
     alarm(20);
-    spu.SPUinit();
+    std::string said = stderrOf([&] { spu.SPUinit(); });
     alarm(0);
-    std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("is not a regular file"), std::string::npos) << said;
     spu.SPUshutdown();
     struct stat status {};
     EXPECT_TRUE(stat(file.c_str(), &status) == 0 && S_ISFIFO(status.st_mode));
 
     sim::registryReset();
-    const std::string elsewhere = directory + "/kept-elsewhere";
+    const std::string elsewhere = file.substr(0, file.rfind('/')) + "/kept-elsewhere";
     ASSERT_EQ(symlink("kept-elsewhere", file.c_str()), 0);
     spu.SPUinit();
     spu.SPUshutdown();
@@ -211,13 +203,10 @@ TEST_F(SettingsTest, FifoIsNotReadLinkIsKeptAndAFileNotMadeIsNotNamed) {
     EXPECT_NE(text.find("\nSoundBufferSize=8\n"), std::string::npos) << text;
     std::remove(elsewhere.c_str());
 
-    const std::string home = std::getenv("XDG_CONFIG_HOME");
-    const std::string blocked = home + "/blocked";
+    const std::string home = std::getenv("XDG_CONFIG_HOME"), blocked = home + "/blocked";
     std::ofstream(blocked) << "a file where the directory should be";
     setenv("XDG_CONFIG_HOME", blocked.c_str(), 1);
-    testing::internal::CaptureStderr();
-    spu.SPUconfigure();
-    said = testing::internal::GetCapturedStderr();
+    said = stderrOf([&] { spu.SPUconfigure(); });
     setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     std::remove(blocked.c_str());
     EXPECT_NE(said.find("cannot be created"), std::string::npos) << said;

@@ -184,34 +184,34 @@ TEST_F(ThreadTest, CloseFromASignalHandlerInsideALockedCallReturns) {
 // library mapped, since the host unloads it next. The library is a copy of its own, so that the
 // test can unload it as a host would.
 TEST_F(ThreadTest, CloseThatGivesUpSilencesAndAfterwardsOpenOrUnloadAreSafe) {
-    const std::filesystem::path copy =
-        std::filesystem::temp_directory_path() / ("spuTarn-unload-" + std::to_string(getpid()) + ".so");
+    const auto copy =
+        std::filesystem::temp_directory_path() / ("spuTarn-" + std::to_string(getpid()) + ".so");
     std::filesystem::copy_file(SPU_PLUGIN_PATH, copy,
                                std::filesystem::copy_options::overwrite_existing);
     SpuPlugin held = SpuPlugin::load(copy.c_str());
-    const auto holdAPass = [] {
+    const auto closeInsideAHeldPass = [&] {
         ASSERT_TRUE(sim::dsoundWaitForPasses(2));
         sim::dsoundHoldPasses(true);
-        ASSERT_TRUE(sim::dsoundWaitForPasses(1));  // the next pass now stands still
+        // The next pass now stands still, and SPUclose gives up after its wait.
+        ASSERT_TRUE(sim::dsoundWaitForPasses(1));
+        held.SPUclose();
     };
     held.SPUinit();
     held.SPUopen();
-    holdAPass();
-    held.SPUclose();  // gives up after its wait
+    closeInsideAHeldPass();
     EXPECT_FALSE(sim::threadsCreated().back().finished);
     EXPECT_FALSE(sim::dsoundStats().streamPlaying) << "the last buffer loops on";
     EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);  // still the thread's to write into
 
     sim::dsoundHoldPasses(false);
     held.SPUopen();
-    auto threads = sim::threadsCreated();
-    ASSERT_EQ(threads.size(), 2u) << "the open after the close that gave up did nothing";
-    EXPECT_TRUE(threads[0].finished);
+    ASSERT_EQ(sim::threadsCreated().size(), 2u)
+        << "the open after the close that gave up did nothing";
+    EXPECT_TRUE(sim::threadsCreated()[0].finished);
     EXPECT_TRUE(sim::dsoundStats().streamPlaying);
     EXPECT_EQ(sim::dsoundStats().buffersAlive, 2);  // the old pair released, a new pair made
 
-    holdAPass();
-    held.SPUclose();
+    closeInsideAHeldPass();
     held.SPUshutdown();
     dlclose(held.handle);
     EXPECT_NE(dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "unloaded under the thread";

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "message_box_watcher.h"
 #include "registry_key.h"
@@ -114,23 +115,22 @@ std::string standardErrorOf(Call call) {
 TEST_F(SpuRegistry, OnlyAFourByteDwordIsTakenAndAnythingElseIsReported) {
     ASSERT_EQ(spu->SPUinit(), 0);
     ASSERT_EQ(spu->SPUshutdown(), 0);
-    const BYTE sixteen[8] = {16, 0, 0, 0, 0, 0, 0, 0};
-    const struct {
-        DWORD type;
-        DWORD size;
-        bool ignored;
-    } cases[] = {{REG_DWORD, 4, false}, {REG_BINARY, 4, true}, {REG_DWORD, 2, true},
-                 {REG_DWORD, 8, true},  {REG_SZ, 3, true}};
-    for (const auto& c : cases) {
-        const BYTE text[3] = {'1', '6', 0};
-        ASSERT_TRUE(writeSettingsValue("SoundBufferSize", c.type, c.type == REG_SZ ? text : sixteen,
-                                       c.size));
+    const BYTE sixteen[8] = {16}, text[3] = {'1', '6', 0};
+    // Type, length, ignored.
+    const std::tuple<DWORD, DWORD, bool> cases[] = {{REG_DWORD, 4, false},
+                                                    {REG_BINARY, 4, true},
+                                                    {REG_DWORD, 2, true},
+                                                    {REG_DWORD, 8, true},
+                                                    {REG_SZ, 3, true}};
+    for (const auto& [type, size, ignored] : cases) {
+        ASSERT_TRUE(
+            writeSettingsValue("SoundBufferSize", type, type == REG_SZ ? text : sixteen, size));
         const std::string said = standardErrorOf([this] {
             spu->SPUinit();
             spu->SPUshutdown();
         });
-        EXPECT_EQ(said.find("\"SoundBufferSize\" ignored") != std::string::npos, c.ignored)
-            << "type " << c.type << ", " << c.size << " bytes: " << said;
+        EXPECT_EQ(said.find("\"SoundBufferSize\" ignored") != std::string::npos, ignored)
+            << "type " << type << ", " << size << " bytes: " << said;
     }
 }
 
