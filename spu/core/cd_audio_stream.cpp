@@ -121,9 +121,14 @@ int32_t CdAudioStream::mixSpan(int32_t* sumLeft, int32_t* sumRight, int32_t fram
 }
 
 bool CdAudioStream::popFrame(int16_t& left, int16_t& right) {
+    if (!peekFrame(left, right)) return false;
+    readIndex = advance(readIndex);
+    return true;
+}
+
+bool CdAudioStream::peekFrame(int16_t& left, int16_t& right) const {
     if (!isUsable() || isEmpty()) return false;
     left = ring[readIndex];
     right = ring[readIndex + 1];
-    readIndex = advance(readIndex);
     return true;
 }

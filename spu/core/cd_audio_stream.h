@@ -53,6 +53,9 @@ class CdAudioStream {
     // One frame out of the ring as fed, before any volume (a chip that captures CD audio ahead
     // of its own CD volume needs the raw samples). Returns false, popping nothing, when empty.
     bool popFrame(int16_t& left, int16_t& right);
+    // The frame popFrame would give, left in the ring (for a reader that interpolates between
+    // neighbouring frames; spuTarn's own mixing never peeks). Returns false when empty.
+    bool peekFrame(int16_t& left, int16_t& right) const;
 
     bool isUsable() const { return ring != nullptr && capacity >= 2; }
     int32_t getCapacity() const { return capacity; }

@@ -2,6 +2,8 @@
 // the interrupt, reverb, and save images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -223,6 +225,47 @@ TEST(ExactChip, CdAudioLateSectorLeavesNoGap) {
     }
     EXPECT_EQ(heard, 12 * 588 - 2205 + 2000);
     EXPECT_EQ(gaps, 0);
+}
+
+// A drive off the chip's rate: CD-DA sectors of 588 frames fed as the drive reads them (at
+// `ppm` parts per million from one frame a tick), 64 ticks a host call, for 60 s. The left channel
+// is a 441 Hz tone of amplitude 8000, the right a triangle (1000..17384, 4 a frame). The volumes
+// halve both: (x * 4000h) >> 15, then (y * 7FFEh) >> 15 (x 0.99994). From tick 4096 (past the
+// start delay): the right moves at most 4 * 1.01 / 2 + 1 (rounding) = 3.02 a tick, so a silent
+// tick (a jump to 0) or lost frames (2 a frame) show; the tone's peak in each second is 4000 within
+// 1% (a sample point off the crest costs at most 1 - cos(pi / 100) = 0.05%).
+TEST(ExactChip, CdAudioFollowsADriveOffRate) {
+    std::vector<int16_t> source(2 * 588 * 4600);  // 60 s at 1% fast: 2646000 * 1.01 / 588 < 4600
+    for (size_t i = 0; i < source.size() / 2; ++i) {
+        source[2 * i] = static_cast<int16_t>(std::lround(8000 * std::sin(6.283185307 * i / 100)));
+        const int32_t up = static_cast<int32_t>(i % 4096) * 8;
+        source[2 * i + 1] = static_cast<int16_t>(1000 + ((i / 4096) % 2 ? 32768 - up : up) / 2);
+    }
+    for (int32_t ppm : {0, -3000, 3000, -10000, 10000}) {
+        Chip chip;
+        chip.put(kSpucnt, 0x8001);
+        for (uint32_t reg : {0xDB0u, 0xDB2u}) chip.put(reg, 0x4000);
+        for (uint32_t reg : {0xD80u, 0xD82u}) chip.put(reg, 0x3FFF);
+        int64_t fed = 0;
+        int16_t out[2 * 64], last = 0, peak = 0;
+        int jumps = 0, lowPeaks = 0;
+        for (int64_t tick = 0; tick < 2646000; tick += 64) {
+            for (; (fed + 588) * 1000000 <= tick * (1000000 + ppm); fed += 588)
+                chip.core->feedCdDigitalAudio(&source[2 * fed], 588);
+            chip.core->produceFrames(reinterpret_cast<uint8_t*>(out), 64);
+            for (int t = 0; t < 64; ++t) {
+                if (tick + t >= 4096) jumps += std::abs(out[2 * t + 1] - last) > 3;
+                last = out[2 * t + 1];
+                peak = std::max<int16_t>(peak, out[2 * t]);
+            }
+            if ((tick + 64) % 44100 < 64) {  // a second ends in this call
+                lowPeaks += std::abs(peak - 4000) > 40;
+                peak = 0;
+            }
+        }
+        EXPECT_EQ(jumps, 0) << ppm;
+        EXPECT_EQ(lowPeaks, 0) << ppm;
+    }
 }
 
 // Room reverb after 800 ticks of a source, cut then (voice 4's volumes to 0 and key-off; the
