@@ -60,8 +60,6 @@ class CdInput {
     // silence (0, 0).
     void pop(int16_t& left, int16_t& right);
 
-    int32_t currentStep() const { return read.step; }
-
   private:
     struct ReadState {
         int32_t waited = 0;          // ticks waited with frames held, up to kStartDelayTicks
