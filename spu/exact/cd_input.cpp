@@ -7,8 +7,8 @@ constexpr int32_t kFractionBits = 16;
 // 1.25% of kUnitStep: a little over 1% so that a drive 1% off (a step of 655.36) is still met
 // in full, not followed with a margin that shrinks for ever.
 constexpr int32_t kMaxStepOffset = 819;
-constexpr int32_t kDeadBandFrames = 128;   // about 3 ms: sectors this late move nothing
-constexpr int32_t kMaxErrorFrames = 512;   // one very late sector moves the step by at most 0.8%
+constexpr int32_t kDeadBandFrames = 128;  // about 3 ms: sectors this late move nothing
+constexpr int32_t kMaxErrorFrames = 512;  // one very late sector moves the step by at most 0.8%
 constexpr int32_t kIntegralShift = 17;
 constexpr int32_t kIntegralLimit = kMaxStepOffset << kIntegralShift;  // no wind-up past the limit
 // a + (b - a) * fraction / 2^16, rounded down; exact at fraction 0.

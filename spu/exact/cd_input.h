@@ -62,14 +62,14 @@ class CdInput {
 
   private:
     struct ReadState {
-        int32_t waited = 0;          // ticks waited with frames held, up to kStartDelayTicks
-        int32_t playing = 0;         // 1 while the ring is read
-        int32_t fraction = 0;        // 0..kUnitStep - 1: the position past `held`, 16.16
-        int32_t step = kUnitStep;    // how far the position moves a tick, 16.16
-        int32_t integral = 0;        // the sum of the errors, within kIntegralLimit
-        int32_t trough = 0;          // frames held when the last sector came
-        int32_t ticked = 0;          // 1 when a tick ran since the last sector came
-        int16_t held[2] = {0, 0};    // the frame at the position, already out of the ring
+        int32_t waited = 0;        // ticks waited with frames held, up to kStartDelayTicks
+        int32_t playing = 0;       // 1 while the ring is read
+        int32_t fraction = 0;      // 0..kUnitStep - 1: the position past `held`, 16.16
+        int32_t step = kUnitStep;  // how far the position moves a tick, 16.16
+        int32_t integral = 0;      // the sum of the errors, within kIntegralLimit
+        int32_t trough = 0;        // frames held when the last sector came
+        int32_t ticked = 0;        // 1 when a tick ran since the last sector came
+        int16_t held[2] = {0, 0};  // the frame at the position, already out of the ring
     };
     static_assert(std::is_trivially_copyable<ReadState>::value, "the read state is plain data");
 
