@@ -29,10 +29,10 @@ if [ -f "$manifest" ]; then
     python3 "$here/make-replay-table.py" "$manifest" sine triangle adpcm_edge_shift_04_07 \
         adsr_sustain_level.3 adsr_sustain_level.4 >"$out/replay_table.c"
 else
-    printf '#include "replay.h"\nconst ReplayCheck kReplayChecks[] = {{0, 0}};\n' >"$out/replay_table.c"
+    echo 'static const ReplayCheck kReplayChecks[] = {{0, 0}};' >"$out/replay_table.c"
 fi
-"$cc" "${flags[@]}" -I"$here/ps1" -Wl,--build-id=none -T "$here/ps1/link.ld" -o "$out/spu-test.elf" \
-    "$here/ps1/crt0.S" "$here"/ps1/*.c "$out/replay_table.c" -lgcc
+"$cc" "${flags[@]}" -I"$out" -Wl,--build-id=none -T "$here/ps1/link.ld" -o "$out/spu-test.elf" \
+    "$here/ps1/crt0.S" "$here"/ps1/*.c -lgcc
 mipsel-linux-gnu-objcopy -O binary "$out/spu-test.elf" "$out/spu-test.bin"
 entry() { echo "0x$(mipsel-linux-gnu-nm "$out/spu-test.elf" | awk -v s="$1" '$3 == s { print substr($1, length($1) - 7) }')"; }
 disc() {  # disc DIR EXE ENTRY: a file system that boots EXE
