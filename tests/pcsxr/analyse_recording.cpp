@@ -142,7 +142,7 @@ Pace paceOf(const std::string& what, double emulated, double heard, bool exact) 
     const double speed = heard > 0 ? emulated / heard : 0;
     const Pace pace{speed, exact, speed >= 0.95 && (!exact || speed <= 1.05)};
     if (!pace.judged)
-        std::printf("SKIP %s pitch, duration, gaps, losses: the emulation ran at %.1f%% of real time\n",
+        std::printf("SKIP %s pitch, duration, gaps, losses (a note's level): the emulation ran at %.1f%% of real time\n",
                     what.c_str(), 100 * speed);
     return pace;
 }
@@ -180,7 +180,7 @@ void judgeSteady(const Recording& r, const NoteExpectation& note, Span steady, i
         const ChannelFigures f = spu_wine::measureChannel(x, steady, note.period, kBreakTolerance);
         const std::string what = std::string(note.name) + " " + side.name;
         judgePitch(f, what, note.frequency, pace);
-        judgeLevel(f, what, side.peak, side.rmsRatio);
+        if (pace.judged) judgeLevel(f, what, side.peak, side.rmsRatio);  // dropouts lower the RMS
         if (pace.judged)
             report(f.silentRuns == 0 && (pace.exact || f.periodBreaks == 0), what + " continuity",
                    "%.0f dropouts, %.0f period breaks (worst difference %.0f) over %.3f s",
