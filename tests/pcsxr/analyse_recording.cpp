@@ -90,15 +90,16 @@ struct NoteExpectation {
 //   (left sweeps; judged separately)
 // C: pitch 0x400, envelope 0x7FFF (32767); left 16383: 14335 * 32767 >> 16 = 7167, -7168;
 //   right -16383 mirrors it: 7167, -7168                             peak 7168 both
-const NoteExpectation kNotes[2][3] = {{
+const NoteExpectation kNotes[] = {
     {"A", 787.5, 56, 0.5, {{"left", true, 13440, 0.57809}, {"right", false, 6720, 0.57809}}},
     {"B", 1575.0, 28, 0.5, {{"right", false, 3360, 0.58029}, {"right", false, 3360, 0.58029}}},
     {"C", 393.75, 112, 0.75, {{"left", true, 7168, 0.57753}, {"right", false, 7168, 0.57753}}},
-}, {
+};
+const NoteExpectation kExactNotes[] = {
     {"A", 787.5, 56, 0.5, {{"left", true, 6839, 0.6007}, {"right", false, 3420, 0.6007}}},
     {"B", 1575.0, 28, 0.5, {{"right", false, 1710, 0.6007}, {"right", false, 1710, 0.6007}}},
     {"C", 393.75, 112, 0.75, {{"left", true, 7480, 0.6007}, {"right", false, 7479, 0.6007}}},
-}};
+};
 // What a note lasts on the console's chip, from key on to the end of its release (notes.c): it
 // is held 22050, 22050 and 33075 ticks (each wait ends up to about 100 ticks late: the clock's
 // 16-tick steps, the host's 64-tick calls, the polling), then released at rate 10, 16 a tick
@@ -142,8 +143,10 @@ Pace paceOf(const std::string& what, double emulated, double heard, bool exact) 
     const double speed = heard > 0 ? emulated / heard : 0;
     const Pace pace{speed, exact, speed >= 0.95 && (!exact || speed <= 1.05)};
     if (!pace.judged)
-        std::printf("SKIP %s pitch, duration, gaps, losses (a note's level): the emulation ran at %.1f%% of real time\n",
-                    what.c_str(), 100 * speed);
+        std::printf(
+            "SKIP %s pitch, duration, gaps, losses (a note's level): the emulation ran at %.1f%% "
+            "of real time\n",
+            what.c_str(), 100 * speed);
     return pace;
 }
 
@@ -151,7 +154,8 @@ void judgePitch(const ChannelFigures& f, const std::string& what, double frequen
     const double want = frequency * (p.exact ? p.speed : 1);
     if (p.judged && p.speed > 0)
         report(near(f.frequency, want, p.exact ? 0.02 : kPitchTolerance), what + " pitch",
-               "%.2f Hz, expected %.2f Hz (the emulation at %.1f%%)", f.frequency, want, 100 * p.speed);
+               "%.2f Hz, expected %.2f Hz (the emulation at %.1f%%)", f.frequency, want,
+               100 * p.speed);
 }
 
 void judgeLevel(const ChannelFigures& f, const std::string& what, double peak, double rmsRatio) {
@@ -210,7 +214,8 @@ void judgeSweep(const Recording& r, size_t onset, const Pace& pace) {
                     got, low, high);
         pass = pass && err <= kLevelTolerance;
     }
-    report(pass, "B left sweep", "rises as %.5f per frame, worst deviation %.2f%%", slope, 100 * worst);
+    report(pass, "B left sweep", "rises as %.5f per frame, worst deviation %.2f%%", slope,
+           100 * worst);
 }
 
 // C's decay: attack 16352 per sample reaches full scale after 1027 samples, then the decay falls
@@ -351,7 +356,8 @@ int analyseCd(const Recording& rec, std::vector<Span> spans, bool exact) {
         judgeCdSide(st.sound.right, name + " right", stream.right, pace);
         if (!pace.judged) continue;
         report(heard >= 1.3 && heard <= 1.65, name + " duration",
-               "%.3f s heard, expected 1.5 s (emulation at %.1f%% of real time)", heard, 100 * pace.speed);
+               "%.3f s heard, expected 1.5 s (emulation at %.1f%% of real time)", heard,
+               100 * pace.speed);
         // The device-clocked plug-in drains the ring a little faster than the host fills it:
         // its gaps are reported; the plug-in on the host's clock has none.
         const std::string gapText = name + " gaps";
@@ -405,19 +411,22 @@ int main(int argc, char** argv) {
 
     Pace pace[3];
     for (int i = 0; i < 3; ++i) {
-        const NoteExpectation& note = kNotes[exact][i];
+        const NoteExpectation& note = (exact ? kExactNotes : kNotes)[i];
         // spuTarn makes its samples a device pass at a time, so its waits end up to a pass late
         // and say nothing of speed; its notes are always judged (their pitch cannot move).
         const double heard = (endOf(rec, spans[i]) - onsetOf(rec, spans[i])) / kRate;
-        pace[i] = exact ? paceOf(note.name, kNoteTicks[i] / kRate, heard, true) : Pace{1, false, true};
+        pace[i] =
+            exact ? paceOf(note.name, kNoteTicks[i] / kRate, heard, true) : Pace{1, false, true};
         // The span lasts from key on to the end of the release, measured in 10 ms windows: the
         // program's wait plus its polling (a few ms) plus the release (spuTarn: 46 ms for A and B,
         // 25 ms for C; the console's chip: 16 a tick from 0x3FFF, 23 ms, 26 ms for C) plus the
         // windowing.
-        const double length = spans[i].length() / kRate, want = note.seconds / (exact ? pace[i].speed : 1);
+        const double length = spans[i].length() / kRate,
+                     want = note.seconds / (exact ? pace[i].speed : 1);
         if (pace[i].judged)
-            report(length >= want - 0.01 && length <= want + 0.1, std::string(note.name) + " duration",
-                   "%.3f s, expected %.3f s + release", length, want);
+            report(length >= want - 0.01 && length <= want + 0.1,
+                   std::string(note.name) + " duration", "%.3f s, expected %.3f s + release",
+                   length, want);
         const Span steady = inner(spans[i], i == 2 ? 0.3 : 0.1, 0.1);
         judgeSteady(rec, note, steady, i == 1 ? 1 : 2, pace[i]);
     }
@@ -429,7 +438,7 @@ int main(int argc, char** argv) {
     // The save-point note: A's settings, over 0.5 s ahead of the save (at least 1 s after its key
     // on), which pauses the host and so drains the console's chip's queue. Nothing of it is timed
     // (the save cuts it), so its pitch on the console's chip is not judged (speed 0).
-    const NoteExpectation& a = kNotes[exact][0];
+    const NoteExpectation& a = (exact ? kExactNotes : kNotes)[0];
     Span saving = inner(spans[3], 0.1, 0.1);
     saving.end = std::min(saving.end, saving.begin + size_t(0.5 * kRate));
     judgeSteady(rec, {"save-point", 787.5, 56, 0, {a.sides[0], a.sides[1]}}, saving, 2,

@@ -224,23 +224,25 @@ host_run() {
 # once more (as the Wine layer does); a fault shows in both, a busy machine's losses rarely twice.
 # The attempt that counts (its log in logs[RUN]): the second, unless the first left fewer SKIPs.
 judged_run() {  # judged_run RUN UNTIL SECONDS ARGS...
-    local run=$1 until=$2 seconds=$3 attempt
+    local run=$1 until=$2 seconds=$3 attempt at
     shift 3
     for attempt in 1 2; do
-        host_run "run $run" "$work/run$run-$attempt.log" "$work/run$run-$attempt.raw" "$until" "$seconds"
-        logs[$run]=$work/run$run-$attempt.log
+        at=$work/run$run-$attempt
+        host_run "run $run" "$at.log" "$at.raw" "$until" "$seconds"
+        logs[$run]=$at.log
         [ "$audio" = yes ] || return 0
-        "$work/analyse_recording" "$@" "$work/run$run-$attempt.raw" $stop_at >"$work/analysis$run-$attempt.log" 2>&1 &&
-            ! grep -q '^SKIP' "$work/analysis$run-$attempt.log" && break
+        "$work/analyse_recording" "$@" "$at.raw" $stop_at >"$at.analysis" 2>&1 &&
+            ! grep -q '^SKIP' "$at.analysis" && break
         [ "$attempt" = 2 ] && break
-        sed -E 's/^(PASS|FAIL|SKIP)/      first attempt: \1/' "$work/analysis$run-1.log"
+        sed -E 's/^(PASS|FAIL|SKIP)/      first attempt: \1/' "$at.analysis"
         echo "      the recording failed or was too slow to judge (load average" \
             "$(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores); playing run $run once more"
     done
-    [ "$attempt" = 2 ] && [ "$(grep -c '^SKIP' "$work/analysis$run-1.log")" -lt \
-        "$(grep -c '^SKIP' "$work/analysis$run-2.log")" ] && attempt=1 && logs[$run]=$work/run$run-1.log
+    at=$work/run$run
+    [ "$attempt" = 2 ] && [ "$(grep -c '^SKIP' "$at-1.analysis")" -lt \
+        "$(grep -c '^SKIP' "$at-2.analysis")" ] && attempt=1 && logs[$run]=$at-1.log
     echo "--- the recording of run $run (attempt $attempt)"
-    tally "$work/analysis$run-$attempt.log"
+    tally "$at-$attempt.analysis"
 }
 
 # --- Run 1: the sequence (ps1/notes.c), then a state saved at the save point ----------------------
@@ -254,11 +256,13 @@ check "run 1: state saved at the save point" test -s "$state"
 # it reads (260 k) >> 8 and voice 0 reads (0xEFFFF0 - 7744 k) >> 8.
 release_agrees() {
     local k
-    set -- $(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "${logs[1]}") && [ $# -eq 7 ] || return 1
+    set -- $(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "${logs[1]}") &&
+        [ $# -eq 7 ] || return 1
     local envx=$(($5)) clock=$(($7))
     if [ "$exact" = yes ]; then
         k=$(((0x3FFF - envx) / 16))
-        echo "      A release: envelope $envx after $k ticks; clock $clock, 7 * ($k / 16) = $((7 * (k / 16)))"
+        echo "      A release: envelope $envx after $k ticks; clock $clock," \
+            "7 * ($k / 16) = $((7 * (k / 16)))"
         [ $(((0x3FFF - envx) % 16)) -eq 0 ] && [ $((7 * (k / 16) - clock)) -le 7 ] &&
             [ $((clock - 7 * (k / 16))) -le 7 ]
         return
@@ -283,8 +287,8 @@ if [ -s "$state" ]; then
     # reads back when its 15 s window ends, which run 1 never reached.
     resumed="SPUT: resumed from saved state"
     [ "$exact" = yes ] && resumed="SPUT: save window passed"
-    check "run 2: resumed from the state, not booted" bash -c "! grep -qF 'SPUT: start' '${logs[2]}' &&
-        grep -qF '$resumed' '${logs[2]}' && ! grep -qF '$resumed' '${logs[1]}'"
+    check "run 2: resumed from the state, not booted" bash -c '! grep -qF "SPUT: start" "$2" &&
+        grep -qF "$0" "$2" && ! grep -qF "$0" "$1"' "$resumed" "${logs[1]}" "${logs[2]}"
 else
     fail "run 2: no saved state to start from"
 fi
@@ -314,7 +318,8 @@ if [ "$exact" = yes ] && [ -f "$recordings/check_recordings.py" ]; then
     python3 "$recordings/check_recordings.py" --pcm-tolerance 1 -j 1 $(printf -- '--only %s ' $names) \
         "$work/render.sh" >"$work/recordings.log" 2>&1
     cat "$work/recordings.log"
-    check "recordings: all replayed" test "$(echo $names | wc -w)" -eq "$(tail -1 "$here/data/replayed-checks.txt" | wc -w)"
+    check "recordings: all replayed" \
+        test "$(echo $names | wc -w)" -eq "$(tail -1 "$here/data/replayed-checks.txt" | wc -w)"
     for name in $names; do
         check "recording $name matches the console" \
             grep -qE "^${name//./\\.} +[a-z]+ +[0-9]+ +[0-9]+ +[0-9]+ +pass" "$work/recordings.log"
@@ -327,5 +332,8 @@ while IFS='|' read -r key name text; do
     [ "$1" = both ] || [ "$1" = "$chip" ] || continue
     check "$name" printed "${logs[$2]}" "$text"
 done < <(grep -v '^#' "$here/data/printed.txt")
-[ "$audio" = yes ] || { skipped=$((skipped + 1)); echo "SKIP the recordings' pitches, levels and continuity (no audio output in this plug-in)"; }
+if [ "$audio" != yes ]; then
+    skipped=$((skipped + 1))
+    echo "SKIP the recordings' pitches, levels and continuity (no audio output in this plug-in)"
+fi
 finish

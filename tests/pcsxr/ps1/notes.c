@@ -66,7 +66,8 @@ static void noteB(void) {
     bios_printf("SPUT: B sustain envx 0x%04x\n", SPU_VOICE(1, VOICE_ENVX));
     SPU_KEY_OFF_LOW = 1u << 1;
     waitSamples(3000);
-    bios_printf("SPUT: B ended envx 0x%04x active 0x%04x\n", SPU_VOICE(1, VOICE_ENVX), SPU_ACTIVE_LOW);
+    bios_printf("SPUT: B ended envx 0x%04x active 0x%04x\n", SPU_VOICE(1, VOICE_ENVX),
+                SPU_ACTIVE_LOW);
 }
 
 static void noteC(void) {
@@ -77,7 +78,8 @@ static void noteC(void) {
                 SPU_ACTIVE_LOW, SPU_ACTIVE_HIGH);
     SPU_KEY_OFF_LOW = 1u << 2;
     waitSamples(3000);
-    bios_printf("SPUT: C ended envx 0x%04x active 0x%04x\n", SPU_VOICE(2, VOICE_ENVX), SPU_ACTIVE_LOW);
+    bios_printf("SPUT: C ended envx 0x%04x active 0x%04x\n", SPU_VOICE(2, VOICE_ENVX),
+                SPU_ACTIVE_LOW);
 }
 
 void playSequence(void) {

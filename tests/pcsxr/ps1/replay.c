@@ -38,7 +38,7 @@ static int pollEnvxSet(void) { return waitFor(envxSet, POLL_LIMIT_TICKS); }
 static int cpuWait(uint32_t ticks) { return waitMs(ticks / TICKS_PER_MS + 1), 1; }
 static int readEnvx(void) { return envxCount < 32 ? envx[envxCount++] = (int16_t)V1_ENVX, 1 : 1; }
 static int dpcr(void) { return DMA_PRIORITY_CONTROL |= 0x000B0000u, 1; }
-static int comDelay(uint32_t value) { return COM_DELAY = (COM_DELAY & 0x00FFFFFFu) | (value << 24), 1; }
+static int comDelay(uint32_t value) { return COM_DELAY = (COM_DELAY & 0xFFFFFFu) | value << 24, 1; }
 static int dmaFrom(uint32_t count) { return startDma(ring, (int)(2 * count), DMA_TO_RAM), 1; }
 // The chip starts writing the ring's first half again: bit 11 goes to 1, then back to 0.
 static int captureEdge(void) { return waitValue(captureHalfIs, 1) && waitValue(captureHalfIs, 0); }
