@@ -16,23 +16,16 @@ command -v "$cc" >/dev/null || { echo "build-image.sh: $cc not found (package gc
 
 flags=(-march=r3000 -mno-abicalls -fno-pic -msoft-float -nostdlib -static -no-pie -ffreestanding -G0 -O2
        -Wall -Wextra -Werror -fno-builtin)
-# The console checks the program replays (ps1/replay.c), from the recordings' manifest beside
-# the repository; without it the program replays none.
-# ENVX traces: the host runs the chip 64 ticks a call, so the key-on and each read land up to 64
-# ticks after the capture edge they follow (on the console, within a tick): only a trace flat for
-# 64 ticks around every judged read can match. The sustain-level traces judge the settled level
-# (sustain rate 7Fh never steps): N = 11 decays by floor(-16 L / 8000h) a tick from 7FFFh to 5FF6h
-# in 574 ticks, N = 14 to 77FFh in 133 (+7 to the first step), and their first judged reads come
-# at least 1024 - 64 and 512 - 64 ticks after the key-on: 379 and 308 ticks to spare.
+# The console checks the program replays (ps1/replay.c, data/replayed-checks.txt), from the
+# recordings' manifest beside the repository; without it the program replays none.
 manifest=${PCSXR_TEST_RECORDINGS:-$here/../../../shared/hardware/recordings}/manifest.json
 if [ -f "$manifest" ]; then
-    python3 "$here/make-replay-table.py" "$manifest" sine triangle adpcm_edge_shift_04_07 \
-        adsr_sustain_level.3 adsr_sustain_level.4 >"$out/replay_table.c"
+    python3 "$here/make-replay-table.py" "$manifest" $(tail -1 "$here/data/replayed-checks.txt") >"$out/replay_table.c"
 else
-    printf '#include "replay.h"\nconst ReplayCheck kReplayChecks[] = {{0, 0}};\n' >"$out/replay_table.c"
+    echo 'static const ReplayCheck kReplayChecks[] = {{0, 0}};' >"$out/replay_table.c"
 fi
-"$cc" "${flags[@]}" -I"$here/ps1" -Wl,--build-id=none -T "$here/ps1/link.ld" -o "$out/spu-test.elf" \
-    "$here/ps1/crt0.S" "$here"/ps1/*.c "$out/replay_table.c" -lgcc
+"$cc" "${flags[@]}" -I"$out" -Wl,--build-id=none -T "$here/ps1/link.ld" -o "$out/spu-test.elf" \
+    "$here/ps1/crt0.S" "$here"/ps1/*.c -lgcc
 mipsel-linux-gnu-objcopy -O binary "$out/spu-test.elf" "$out/spu-test.bin"
 entry() { echo "0x$(mipsel-linux-gnu-nm "$out/spu-test.elf" | awk -v s="$1" '$3 == s { print substr($1, length($1) - 7) }')"; }
 disc() {  # disc DIR EXE ENTRY: a file system that boots EXE

@@ -5,15 +5,14 @@
 #
 #   run-pcsxr-test.sh PLUGIN_SO
 #
-# PLUGIN_SO is libspuTarn.so or libspuTarnExact.so. The program was written for spuTarn; where
-# the console's chip (spuTarnExact) gives other values, the check says what that chip gives and
-# why.
+# PLUGIN_SO is libspuTarn.so or libspuTarnExact.so; where the console's chip (spuTarnExact) gives
+# other values, the check says what that chip gives and why.
 #
-# Run 1 plays the sequence, checks what the program printed and saves a state at the save point
-# (the host's F1 key, sent with xdotool). Run 2 starts from that state (-load 1) and checks the
-# program's readback of sound RAM and registers. The recording of run 1 is measured by
-# analyse_recording. Run 3 boots the CD audio disc (see there). Ends with "pcsxr: N passed, M
-# failed" (", K skipped" when checks could not run); exit status 0 only when nothing failed.
+# Run 1 plays the sequence and saves a state at the save point (the host's F1 key, sent with
+# xdotool). Run 2 starts from that state (-load 1); the program reads back sound RAM and
+# registers. Run 3 boots the CD audio disc (see there). analyse_recording measures the recordings
+# of runs 1 and 3; data/printed.txt says what the program must print. Ends with "pcsxr: N passed,
+# M failed" (", K skipped" when checks could not run); exit status 0 only when nothing failed.
 #
 #   PCSXR_TEST_DIR    work directory (default: build/pcsxr-test in the source tree)
 #   PCSXR_TEST_NAME   the summary line's label (default: pcsxr)
@@ -26,13 +25,10 @@ if [ $# -ne 1 ] || [ ! -f "$1" ]; then
     exit 2
 fi
 plugin=$(readlink -f "$1")
-# spuTarnExact plays the console's chip: exponential decay, release rates by shift, ENDX at 0xD9C.
-exact=no
-case "$(basename "$plugin")" in *Exact*) exact=yes ;; esac
-# It runs on the host's clock and raises the interrupt: run 3 holds it to more (no CD audio gap,
-# the interrupt, the console's recordings, reverb).
-cd_flags=()
-[ "$exact" = yes ] && cd_flags=(--exact)
+# spuTarnExact plays the console's chip on the host's clock: its figures differ (analyse_recording
+# --exact), and run 3 holds it to more (no CD audio gap, the interrupt, the recordings, reverb).
+exact=no chip=simple chip_flags=()
+case "$(basename "$plugin")" in *Exact*) exact=yes chip=exact chip_flags=(--exact) ;; esac
 work=${PCSXR_TEST_DIR:-$root/build/pcsxr-test}
 host=/usr/games/pcsxr
 host_plugins=/usr/lib/x86_64-linux-gnu/psemu
@@ -88,15 +84,6 @@ if [ "$audio" = auto ]; then
     if ldd "$plugin" | grep -q 'libSDL2'; then audio=yes; else audio=no; fi
     [ "$audio" = no ] && echo "pcsxr test: $plugin does not link SDL2 (no real audio output): the audio checks are skipped"
 fi
-skip_reason="no audio output in this plug-in"
-run1_audio=$audio
-# The recording's figures (levels, durations, the sweep, the decay) are worked out for spuTarn's
-# linear interpolation and envelopes; on the console's chip B and C do not even end.
-if [ "$exact" = yes ] && [ "$audio" = yes ]; then
-    skip_reason="the figures are worked out for spuTarn's chip"
-    echo "pcsxr test: $skip_reason: run 1's audio checks are skipped for $plugin"
-    run1_audio=no
-fi
 
 # --- Desktop: Xvfb and a private PulseAudio with the null sink "cap" -----------------------------
 source "$root/tests/env/desktop-env.sh"
@@ -148,8 +135,8 @@ start_host() {  # start_host LOG [ARGS...]: stdout line-buffered so progress can
 }
 # Recording the null sink: parec can take over a second to connect, so the recording's clock
 # starts with its first data.
-start_recording() {  # start_recording FILE
-    [ "$audio" = yes ] || return 0
+start_recording() {  # start_recording FILE (none: no recording)
+    [ "$audio" = yes ] && [ -n "$1" ] || return 0
     "${boost[@]}" parec -d cap.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 --raw \
         >"$1" &
     parec_pid=$!
@@ -163,18 +150,13 @@ stop_recording() {
     wait "$parec_pid" 2>/dev/null
     parec_pid=
 }
-# Counts the analyser's PASS and FAIL lines; returns its status.
-analyse() {  # analyse LOG ARGS...
-    local log=$1
-    shift
-    "$work/analyse_recording" "$@" >"$log" 2>&1
-    local rc=$?
-    cat "$log"
-    passed=$((passed + $(grep -c '^PASS' "$log")))
-    failed=$((failed + $(grep -c '^FAIL' "$log")))
-    skipped=$((skipped + $(grep -c '^SKIP' "$log")))
-    grep -qE '^(PASS|FAIL)' "$log" || fail "recording analysed"
-    return $rc
+# Counts an analysis's PASS, FAIL and SKIP lines.
+tally() {  # tally LOG
+    cat "$1"
+    passed=$((passed + $(grep -c '^PASS' "$1")))
+    failed=$((failed + $(grep -c '^FAIL' "$1")))
+    skipped=$((skipped + $(grep -c '^SKIP' "$1")))
+    grep -qE '^(PASS|FAIL)' "$1" || fail "recording analysed"
 }
 wait_for() {  # wait_for LOG TEXT SECONDS
     local i
@@ -202,14 +184,9 @@ stop_host() {  # stop_host RUN_NAME
 }
 printed() { grep -qF "SPUT: $2" "$1"; }  # printed LOG TEXT
 
-# --- Run 1: the sequence, then a state saved at the save point -----------------------------------
-log1="$work/run1.log"
-state="$home/.pcsxr/sstates/SPUTEST-SPUTESTEX.000"
-[ "$run1_audio" = yes ] && start_recording "$work/run1.raw"
-start_host "$log1"
 # The pad plug-in reads the keys of the GPU window: give that window the pointer, and so the
 # focus, then press the host's save key (slot 0, which -load 1 loads). The host says when saved.
-save_state() {
+save_state() {  # save_state LOG
     local window attempt
     window=$(xdotool search --name '^PCSXR' | head -1)
     [ -n "$window" ] || return 1
@@ -221,44 +198,75 @@ save_state() {
         xdotool keydown F1 >/dev/null 2>&1
         sleep 0.15
         xdotool keyup F1 >/dev/null 2>&1
-        wait_for "$log1" "Saved state" 3 && { echo "      state saved after $attempt press(es) of F1"; return 0; }
+        wait_for "$1" "Saved state" 3 && { echo "      state saved after $attempt press(es) of F1"; return 0; }
     done
     return 1
 }
-if wait_for "$log1" "SPUT: save window" 90; then
-    sleep 0.5  # the save-point note plays
-    save_state
-    sleep 0.5
-fi
-# When the host was told to stop, in seconds of the recording: nothing may sound long after it.
-[ -n "$parec_pid" ] && stop_at=$(awk -v now="$(date +%s.%N)" -v t0="$record_start" 'BEGIN { print now - t0 }')
-stop_host "run 1"
-stop_recording
-echo "--- what the program printed in run 1"
-grep 'SPUT:' "$log1" | sed 's/^ *\* *//'
+at_save_window() { sleep 0.5; save_state "$1"; sleep 0.5; }  # the save-point note plays around it
+# One host run: host_run NAME LOG RAW UNTIL SECONDS [HOST ARGS...] records into RAW (when audio
+# is measured), waits until the program prints UNTIL, runs $at_until LOG then (when set), stops.
+host_run() {
+    local name=$1 log=$2 raw=$3 until=$4 seconds=$5
+    shift 5
+    start_recording "$raw"
+    start_host "$log" "$@"
+    wait_for "$log" "SPUT: $until" "$seconds" && [ -n "$at_until" ] && "$at_until" "$log"
+    # When the host was told to stop, in seconds of the recording: nothing may sound long after it.
+    [ -n "$parec_pid" ] && stop_at=$(awk -v now="$(date +%s.%N)" -v t0="$record_start" 'BEGIN { print now - t0 }')
+    stop_host "$name"
+    stop_recording
+    echo "--- what the program printed in $name"
+    grep 'SPUT:' "$log" | sed 's/^ *\* *//'
+}
+# A recorded run, judged by analyse_recording ARGS. On a machine too busy to emulate in real
+# time the host stalls and catches up in bursts: the analysis then leaves what depends on the
+# emulation's speed unjudged (SKIP). A run whose recording fails or is too slow to judge is played
+# once more (as the Wine layer does); a fault shows in both, a busy machine's losses rarely twice.
+# The attempt that counts (its log in logs[RUN]): the second, unless the first left fewer SKIPs.
+judged_run() {  # judged_run RUN UNTIL SECONDS ARGS...
+    local run=$1 until=$2 seconds=$3 attempt at
+    shift 3
+    for attempt in 1 2; do
+        at=$work/run$run-$attempt
+        host_run "run $run" "$at.log" "$at.raw" "$until" "$seconds"
+        logs[$run]=$at.log
+        [ "$audio" = yes ] || return 0
+        "$work/analyse_recording" "$@" "$at.raw" $stop_at >"$at.analysis" 2>&1 &&
+            ! grep -q '^SKIP' "$at.analysis" && break
+        [ "$attempt" = 2 ] && break
+        sed -E 's/^(PASS|FAIL|SKIP)/      first attempt: \1/' "$at.analysis"
+        echo "      the recording failed or was too slow to judge (load average" \
+            "$(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores); playing run $run once more"
+    done
+    at=$work/run$run
+    [ "$attempt" = 2 ] && [ "$(grep -c '^SKIP' "$at-1.analysis")" -lt \
+        "$(grep -c '^SKIP' "$at-2.analysis")" ] && attempt=1 && logs[$run]=$at-1.log
+    echo "--- the recording of run $run (attempt $attempt)"
+    tally "$at-$attempt.analysis"
+}
 
-check "run 1: booted the test program" printed "$log1" "start"
-chip=simple
-[ "$exact" = yes ] && chip=exact
-check "the program sees the $chip chip" printed "$log1" "chip $chip"
-check "dataport upload, DMA readback" printed "$log1" "dataport-upload dma-read ok 256 words"
-check "DMA upload, dataport readback" printed "$log1" "dma-upload dataport-read ok 256 words"
-# Key on of voice 0; voice 23 is the program's clock (notes.c), so its bits show in the high halves.
-check "A: key-on and active registers" printed "$log1" "A keyon 0x0001 0x0080 active 0x0001 0x0080"
-if [ "$exact" = yes ]; then
-    # The console's chip takes one decay step before it checks the target 0x8000 of sustain
-    # level 15: 0x7FFF + floor(-0x4000 * 0x7FFF / 0x8000) = 0x3FFF, where it holds (rate 127).
-    check "A: sustain level 15 holds at 0x3FFF" printed "$log1" "A sustain envx 0x3fff"
-else
-    check "A: sustain level 15 holds at 0xEFFF" printed "$log1" "A sustain envx 0xefff"
-fi
-# Release rate 10 from 0xEFFFF0 falls by 7744 per sample; the clock voice, keyed on with the key
-# off, has risen by 260 per sample: after k samples it reads (260 k) >> 8 and voice 0 reads
-# (0xEFFFF0 - 7744 k) >> 8.
+# --- Run 1: the sequence (ps1/notes.c), then a state saved at the save point ----------------------
+state="$home/.pcsxr/sstates/SPUTEST-SPUTESTEX.000"
+at_until=at_save_window judged_run 1 "save window" 90 "${chip_flags[@]}"
+check "run 1: state saved at the save point" test -s "$state"
+# The console's chip: release rate 10 is linear, -8 << (11 - 10) = -16 a tick from 0x3FFF, and
+# the clock voice (attack rate 60) reads 7 * (k / 16) after k ticks: the two must agree within
+# one of the clock's 16-tick steps. spuTarn: release rate 10 from 0xEFFFF0 falls by 7744 per
+# sample; the clock voice, keyed on with the key off, has risen by 260 per sample: after k samples
+# it reads (260 k) >> 8 and voice 0 reads (0xEFFFF0 - 7744 k) >> 8.
 release_agrees() {
     local k
-    set -- $(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "$log1") && [ $# -eq 7 ] || return 1
+    set -- $(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "${logs[1]}") &&
+        [ $# -eq 7 ] || return 1
     local envx=$(($5)) clock=$(($7))
+    if [ "$exact" = yes ]; then
+        k=$(((0x3FFF - envx) / 16))
+        echo "      A release: envelope $envx after $k ticks; clock $clock," \
+            "7 * ($k / 16) = $((7 * (k / 16)))"
+        [ $(((0x3FFF - envx) % 16)) -eq 0 ] && [ $((7 * (k / 16) - clock)) -le 7 ] &&
+            [ $((clock - 7 * (k / 16))) -le 7 ]
+        return
+    fi
     for k in $(seq $(((256 * clock + 259) / 260)) $(((256 * (clock + 1) + 259) / 260 - 1))); do
         if [ $(((0xEFFFF0 - 7744 * k) >> 8)) -eq "$envx" ]; then
             echo "      A release: envelope $envx after $k samples, as (0xEFFFF0 - 7744 * $k) >> 8"
@@ -268,141 +276,40 @@ release_agrees() {
     echo "      A release: envelope $envx does not match the clock's $clock"
     return 1
 }
-# The console's chip: release rate 10 is linear, -8 << (11 - 10) = -16 a tick from 0x3FFF, and
-# the clock voice (attack rate 60) reads 7 * (k / 16) after k ticks: the two must agree within
-# one of the clock's 16-tick steps.
-release_agrees_exact() {
-    local k
-    set -- $(grep -o 'SPUT: A release envx 0x[0-9a-f]* clock 0x[0-9a-f]*' "$log1") && [ $# -eq 7 ] || return 1
-    local envx=$(($5)) clock=$(($7))
-    k=$(((0x3FFF - envx) / 16))
-    echo "      A release: envelope $envx after $k ticks; clock $clock, 7 * ($k / 16) = $((7 * (k / 16)))"
-    [ $(((0x3FFF - envx) % 16)) -eq 0 ] && [ $((7 * (k / 16) - clock)) -le 7 ] &&
-        [ $((clock - 7 * (k / 16))) -le 7 ]
-}
-if [ "$exact" = yes ]; then
-    check "A: release falls by 16 per tick" release_agrees_exact
-    # 0xD9C is ENDX on the console's chip: set when a voice passes an end flag, cleared only by
-    # the next key-on, so it stays set after the release.
-    check "A: release ends the voice" printed "$log1" "A ended envx 0x0000"
-    check "B: sustain level 15 during the sweep" printed "$log1" "B sustain envx 0x3fff"
-    # B and C end with release rate 31: one step of -8 every 2^20 ticks there, so they sound on;
-    # their ENDX bits stay set. C decays exponentially by floor(-1024 * L / 0x8000) a tick from
-    # 0x7FFF until it is strictly below sustain level 8's 0x4800.
-    c_sustain=0x7FFF
-    while :; do
-        c_sustain=$((c_sustain - (1024 * c_sustain + 32767) / 32768))
-        [ "$c_sustain" -lt $((0x4800)) ] && break
-    done
-    check "C: decay to below sustain level 8" printed "$log1" \
-        "$(printf 'C sustain envx 0x%04x' "$c_sustain")"
-else
-    check "A: release falls by 7744 per sample" release_agrees
-    check "A: release ends the voice" printed "$log1" "A ended envx 0x0000 active 0x0000"
-    check "B: sustain level 15 during the sweep" printed "$log1" "B sustain envx 0xefff"
-    check "B: release ends the voice" printed "$log1" "B ended active 0x0000"
-    check "C: decay to sustain level 8, voices 2 and 23 active" printed "$log1" \
-        "C sustain envx 0x7fff active 0x0004 0x0080"
-    check "C: release ends the voice" printed "$log1" "C ended active 0x0000"
-fi
-check "run 1: state saved at the save point" test -s "$state"
+check "A: release falls at release rate 10" release_agrees
 
 # --- Run 2: from the saved state -----------------------------------------------------------------
-log2="$work/run2.log"
+logs[2]="$work/run2.log"
 if [ -s "$state" ]; then
-    start_host "$log2" -load 1
-    wait_for "$log2" "SPUT: done" 60
-    stop_host "run 2"
-    echo "--- what the program printed in run 2"
-    grep 'SPUT:' "$log2" | sed 's/^ *\* *//'
+    at_until= host_run "run 2" "${logs[2]}" "" done 60 -load 1
     # The program did not start again: it ran on from the save point, in the loaded state. On
     # the console's chip the state holds the voices too, so the program cannot see the load: it
     # reads back when its 15 s window ends, which run 1 never reached.
     resumed="SPUT: resumed from saved state"
     [ "$exact" = yes ] && resumed="SPUT: save window passed"
-    check "run 2: resumed from the state, not booted" \
-        bash -c "! grep -qF 'SPUT: start' '$log2' && grep -qF '$resumed' '$log2' && ! grep -qF '$resumed' '$log1'"
-    check "run 2: sound RAM uploaded by data port came back" printed "$log2" \
-        "after-load dataport-area dma-read ok 256 words"
-    check "run 2: sound RAM uploaded by DMA came back" printed "$log2" \
-        "after-load dma-area dataport-read ok 256 words"
-    check "run 2: the marker written before the save came back" printed "$log2" \
-        "after-load marker ok 64 words"
-    check "run 2: voice and main volume registers came back" printed "$log2" \
-        "after-load registers ok 20"
+    check "run 2: resumed from the state, not booted" bash -c '! grep -qF "SPUT: start" "$2" &&
+        grep -qF "$0" "$2" && ! grep -qF "$0" "$1"' "$resumed" "${logs[1]}" "${logs[2]}"
 else
     fail "run 2: no saved state to start from"
 fi
 
-# --- The recording ---------------------------------------------------------------------------------
-if [ "$run1_audio" = yes ]; then
-    echo "--- the recording of run 1"
-    analyse "$work/analysis.log" "$work/run1.raw" "$stop_at"
-else
-    skipped=$((skipped + 1))
-    echo "SKIP the recording's pitches, levels and continuity ($skip_reason)"
-fi
 # --- Run 3: the CD audio disc ----------------------------------------------------------------------
-# The program plays the disc's XA stereo and mono channels and its CD-DA track (ps1/cd_audio.c).
-# The analysis works out how fast the emulation ran while each stream played: on a machine too
-# busy to emulate in real time the host stalls and catches up in bursts, and the stream's gaps
-# and losses are not judged (SKIP). A run whose recording fails or is too slow to judge is played
-# once more (as the Wine layer does); a fault shows in both, a busy machine's losses rarely twice.
-# The sound device gets a 93 ms buffer (SoundBufferSize 32 KiB instead of 8) as the README
-# advises for a busy machine: this run is about CD audio, and the other helpers' compilers
-# otherwise starve the device now and then. The CD audio ring keeps its default size.
+# The program plays the disc's XA stereo and mono channels and its CD-DA track (ps1/cd_audio.c),
+# then reverb notes, the interrupt and the console's recorded checks. The sound device gets a
+# 93 ms buffer (SoundBufferSize 32 KiB instead of 8) as the README advises for a busy machine:
+# this run is about CD audio, and the other helpers' compilers otherwise starve the device now
+# and then. The CD audio ring keeps its default size.
 disc=$work/image/spu-cd.cue
 settings_dir=$home/.config/$(basename "$plugin" .so | sed "s/^lib//")
 mkdir -p "$settings_dir"
 printf 'SoundBufferSize=32\n' >"$settings_dir/settings"
-cd_run() {  # cd_run ATTEMPT: returns 1 when the recording failed or was too slow to judge
-    local log=$work/run3.log raw=$work/run3-$1.raw
-    start_recording "$raw"
-    start_host "$log"
-    wait_for "$log" "SPUT: done" 40
-    stop_host "run 3"
-    stop_recording
-    echo "--- what the program printed in run 3 (attempt $1)"
-    grep 'SPUT:' "$log" | sed 's/^ *\* *//'
-    [ "$audio" = yes ] || return 0
-    "$work/analyse_recording" --cd "${cd_flags[@]}" "$raw" >"$work/analysis-cd-$1.log" 2>&1 &&
-        ! grep -q '^SKIP' "$work/analysis-cd-$1.log"
-}
-# The attempt that counts: the second, unless the first left fewer streams unjudged.
-attempt=1
-if ! cd_run 1; then
-    sed -E 's/^(PASS|FAIL|SKIP)/      first attempt: \1/' "$work/analysis-cd-1.log"
-    echo "      the recording failed or was too slow to judge (load average" \
-        "$(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores); playing run 3 once more"
-    cd_run 2
-    [ "$(grep -c '^SKIP' "$work/analysis-cd-1.log")" -lt "$(grep -c '^SKIP' "$work/analysis-cd-2.log")" ] ||
-        attempt=2
-fi
-log3=$work/run3.log
-check "run 3: booted the CD audio disc" printed "$log3" "start cd"
-check "cd: controller initialised" printed "$log3" "cd init ok"
-check "cd: XA stereo channel played" printed "$log3" "cd xa-stereo file 1 channel 1 played"
-check "cd: XA mono channel played" printed "$log3" "cd xa-mono file 1 channel 2 played"
-check "cd: CD-DA track played" printed "$log3" "cd cdda track 2 played"
-# The interrupt (ps1/irq.c): 1 1 0 is bit 9 seen, SPUSTAT bit 6 set, then acknowledged; the
-# handler's count after arming, 50 ms later (it disarmed itself) and after re-arming; the count
-# before and after a DMA upload over the moved IRQ address. spuTarn raises no interrupt at all.
-if [ "$exact" = yes ]; then
-    check "interrupt: a voice at the IRQ address sets bit 9 and SPUSTAT bit 6; acknowledged" \
-        printed "$log3" "irq polled 1 1 0"
-    check "interrupt: the handler runs once, again only after re-arming" printed "$log3" "irq handler 1 1 2"
-    check "interrupt: a DMA upload over the IRQ address raises it" printed "$log3" "irq dma 2 3"
-else
-    check "interrupt: never raised" bash -c "grep -qF 'SPUT: irq polled 0 0 0' '$log3' &&
-        grep -qF 'SPUT: irq handler 0 0 0' '$log3' && grep -qF 'SPUT: irq dma 0 0' '$log3'"
-fi
-check "reverb: both notes played" printed "$log3" "reverb room eon off played"
+at_until= judged_run 3 done 40 --cd "${chip_flags[@]}"
 # The console checks the program replayed (ps1/replay.c), judged by the recordings' own checker
 # as the chip's unit tests judge them (tests/recordings: capture samples within 1 LSB).
 recordings=${PCSXR_TEST_RECORDINGS:-$root/../shared/hardware/recordings}
 if [ "$exact" = yes ] && [ -f "$recordings/check_recordings.py" ]; then
     rm -rf "$work/rec" && mkdir -p "$work/rec"
-    grep -o 'SPUT: rec .*' "$log3" | while read -r _ _ name kind values; do
+    grep -o 'SPUT: rec .*' "${logs[3]}" | while read -r _ _ name kind values; do
         [ "$kind" = ring ] || [ "$kind" = envx ] && printf '%s\n' $values >>"$work/rec/$name.txt"
     done
     names=$(ls "$work/rec" | sed 's/\.txt$//')
@@ -411,17 +318,22 @@ if [ "$exact" = yes ] && [ -f "$recordings/check_recordings.py" ]; then
     python3 "$recordings/check_recordings.py" --pcm-tolerance 1 -j 1 $(printf -- '--only %s ' $names) \
         "$work/render.sh" >"$work/recordings.log" 2>&1
     cat "$work/recordings.log"
-    check "recordings: five replayed" test "$(echo $names | wc -w)" -eq 5
+    check "recordings: all replayed" \
+        test "$(echo $names | wc -w)" -eq "$(tail -1 "$here/data/replayed-checks.txt" | wc -w)"
     for name in $names; do
         check "recording $name matches the console" \
             grep -qE "^${name//./\\.} +[a-z]+ +[0-9]+ +[0-9]+ +[0-9]+ +pass" "$work/recordings.log"
     done
 fi
-if [ "$audio" = yes ]; then
-    echo "--- the recording of run 3 (attempt $attempt)"
-    analyse "$work/analysis-cd.log" --cd "${cd_flags[@]}" "$work/run3-$attempt.raw"
-else
+
+# --- What the program printed in the three runs (data/printed.txt) --------------------------------
+while IFS='|' read -r key name text; do
+    set -- $key
+    [ "$1" = both ] || [ "$1" = "$chip" ] || continue
+    check "$name" printed "${logs[$2]}" "$text"
+done < <(grep -v '^#' "$here/data/printed.txt")
+if [ "$audio" != yes ]; then
     skipped=$((skipped + 1))
-    echo "SKIP the CD audio recording (no audio output in this plug-in)"
+    echo "SKIP the recordings' pitches, levels and continuity (no audio output in this plug-in)"
 fi
 finish

@@ -14,14 +14,16 @@ enum { kHalfSecond = 22050, kThreeQuarters = 33075, kGap = 33075, kTenMs = 441 }
 // after 257 samples). ADSR2 0x1FCA: sustain rate 127 holds the level (envelope register 0xEFFF);
 // release rate 10 falls by (10 + 1)^2 * 64 = 7744 per sample, silent after 2032 samples.
 const VoiceSetup kNoteA = {0x3FFF, 0x2000, 0x0800, DATA_PORT_AREA >> 3, 0x000F, 0x1FCA};
-// B: voice 1, the DMA tone at pitch 0x1000: 1575 Hz. Left volume 0x807F sweeps up from 0 by
-// 127 * 4 = 508 per sample (1/1024 units); right fixed at 0x1000. Envelope as A, release rate 31.
-const VoiceSetup kNoteB = {0x807F, 0x1000, 0x1000, DMA_AREA >> 3, 0x000F, 0x1FDF};
+// B: voice 1, the DMA tone at pitch 0x1000: 1575 Hz. Left volume 0x8037 sweeps up from 0, on
+// both chips linearly: by 55 * 4 = 220 per sample (1/1024 units) on spuTarn, by 4 every 4 ticks
+// (shift 13, step 3) on the console's; right fixed at 0x1000. Envelope as A. (B and C once used
+// sweep rate 7Fh and release shift 1Fh, which never step on the console's chip.)
+const VoiceSetup kNoteB = {0x8037, 0x1000, 0x1000, DMA_AREA >> 3, 0x000F, 0x1FCA};
 // C: voice 2, the DMA tone at pitch 0x400: 393.75 Hz. Left fixed 0x3FFF, right 0x4000, which is
 // -0x3FFF (the same level, inverted). ADSR1 0x1048: attack rate 16 (0x800000 / 513 = 16352 per
 // sample, full after 1027 samples), decay rate 4 (-0xFFFFFF / 20480 = -819 per sample), sustain
-// level 8 (0x7FFFF7, reached 10243 samples later; envelope register 0x7FFF).
-const VoiceSetup kNoteC = {0x3FFF, 0x4000, 0x0400, DMA_AREA >> 3, 0x1048, 0x1FDF};
+// level 8 (0x7FFFF7, reached 10243 samples later; envelope register 0x7FFF). Release as A.
+const VoiceSetup kNoteC = {0x3FFF, 0x4000, 0x0400, DMA_AREA >> 3, 0x1048, 0x1FCA};
 
 void setupVoice(int voice, const VoiceSetup* s) {
     SPU_VOICE(voice, VOICE_VOLUME_LEFT) = s->volumeLeft;
@@ -63,8 +65,9 @@ static void noteB(void) {
     waitSamples(kHalfSecond);
     bios_printf("SPUT: B sustain envx 0x%04x\n", SPU_VOICE(1, VOICE_ENVX));
     SPU_KEY_OFF_LOW = 1u << 1;
-    waitSamples(2000);
-    bios_printf("SPUT: B ended active 0x%04x\n", SPU_ACTIVE_LOW);
+    waitSamples(3000);
+    bios_printf("SPUT: B ended envx 0x%04x active 0x%04x\n", SPU_VOICE(1, VOICE_ENVX),
+                SPU_ACTIVE_LOW);
 }
 
 static void noteC(void) {
@@ -74,8 +77,9 @@ static void noteC(void) {
     bios_printf("SPUT: C sustain envx 0x%04x active 0x%04x 0x%04x\n", SPU_VOICE(2, VOICE_ENVX),
                 SPU_ACTIVE_LOW, SPU_ACTIVE_HIGH);
     SPU_KEY_OFF_LOW = 1u << 2;
-    waitSamples(2000);
-    bios_printf("SPUT: C ended active 0x%04x\n", SPU_ACTIVE_LOW);
+    waitSamples(3000);
+    bios_printf("SPUT: C ended envx 0x%04x active 0x%04x\n", SPU_VOICE(2, VOICE_ENVX),
+                SPU_ACTIVE_LOW);
 }
 
 void playSequence(void) {
