@@ -10,6 +10,9 @@ constexpr int32_t kMaxStepOffset = 819;
 constexpr int32_t kDeadBandFrames = 128;  // about 3 ms: sectors this late move nothing
 constexpr int32_t kMaxErrorFrames = 512;  // one very late sector moves the step by at most 0.8%
 constexpr int32_t kIntegralShift = 17;
+// 4032 samples of 18900 Hz mono XA at 44100 Hz, the most one call hands over, and a margin.
+constexpr int32_t kLongestSectorFrames = 9408;
+constexpr int32_t kSectorMarginFrames = 1024;
 constexpr int32_t kIntegralLimit = kMaxStepOffset << kIntegralShift;  // no wind-up past the limit
 // a + (b - a) * fraction / 2^16, rounded down; exact at fraction 0.
 int16_t interpolate(int16_t a, int16_t b, int32_t fraction) {
@@ -30,14 +33,17 @@ void CdInput::startPlaying() {
     stream.popFrame(read.held[0], read.held[1]);
 }
 
+int32_t CdInput::excessLevel() const {
+    const int32_t room = stream.getCapacity() / 2 - kLongestSectorFrames - kSectorMarginFrames;
+    return std::max(room, kStartDelayTicks + kDeadBandFrames);
+}
+
 void CdInput::steer() {
-    int32_t error = read.trough - kStartDelayTicks;
-    if (error > kDeadBandFrames) {
-        error -= kDeadBandFrames;
-    } else if (error < -kDeadBandFrames) {
-        error += kDeadBandFrames;
-    } else {
-        error = 0;
+    int32_t error = 0;
+    if (read.trough < kStartDelayTicks - kDeadBandFrames) {
+        error = read.trough - (kStartDelayTicks - kDeadBandFrames);
+    } else if (read.trough > excessLevel()) {
+        error = read.trough - excessLevel();
     }
     error = std::clamp(error, -kMaxErrorFrames, kMaxErrorFrames);
     read.integral = std::clamp(read.integral + error, -kIntegralLimit, kIntegralLimit);

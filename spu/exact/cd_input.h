@@ -30,7 +30,11 @@
 // heard only while the drive is off rate, and far less than a gap.
 // The dead band keeps the step at exactly one frame a tick for a drive at the chip's rate (or
 // sectors a few dozen ticks late): the fraction stays 0 and every frame is heard as fed, only
-// the start delay later. The integral outlives a dry ring: the next track on the same drive
+// the start delay later. It is wide on the full side: frames held beyond the level cost only
+// latency until a sector no longer fits, so the step rises only once the trough leaves less
+// room than the longest sector a host sends (9408 frames of 18900 Hz mono XA) and a margin. A
+// host that feeds a few blocks ahead (as a device-clocked one does) is so played at exactly its
+// pitch, and only a drive that really runs fast is caught up with. The integral outlives a dry ring: the next track on the same drive
 // starts at the learnt rate.
 //
 // The read state is plain data, integer only, and does not go into the chip's save image: it
@@ -78,6 +82,8 @@ class CdInput {
     void noteSector();
     void startPlaying();
     void steer();
+    // The trough above which the ring is caught up with: room for the longest sector is left.
+    int32_t excessLevel() const;
     // Moves the position on by the step; false when the ring ran dry on the way.
     bool advance();
 
