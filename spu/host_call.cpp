@@ -11,13 +11,12 @@ using InterruptCallback = void(CALLBACK*)();
 HostCall::~HostCall() {
     Chip* chip = lock_.core();
     if (chip == nullptr) return;
-    int rises = 0;
-    while (takeInterruptRise(*chip)) ++rises;
+    // The flag can rise only once before it is acknowledged, so one call covers this entry.
+    const bool rose = takeInterruptRise(*chip);
     const uintptr_t callback = state().registeredCallback;
     // The host's callback may call back into the plug-in, or block: not with the lock held.
     lock_.leave();
-    if (callback == 0) return;
-    for (int i = 0; i < rises; ++i) reinterpret_cast<InterruptCallback>(callback)();
+    if (rose && callback != 0) reinterpret_cast<InterruptCallback>(callback)();
 }
 
 }  // namespace plugin
